@@ -1,0 +1,129 @@
+# Build settings shared by every tree, and the helpers that register tests.
+#
+# Tests of all three tree kinds end up in the native tree's ctest: the windows
+# tree writes wine-tests.cmake and the fuzz tree fuzz-tests.cmake, and the
+# native tree includes both at test time (TEST_INCLUDE_FILES).
+
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "" FORCE)
+endif()
+
+option(TAVRIN_WERROR "Treat warnings in the project's own code as errors" ON)
+option(TAVRIN_SANITIZE "Native tree: build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+option(TAVRIN_BENCH "Native tree: build the benchmarks (use an unsanitized release tree)" OFF)
+set(TAVRIN_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs as part of the tests")
+
+get_filename_component(TAVRIN_BUILD_ROOT "${CMAKE_BINARY_DIR}/.." ABSOLUTE)
+set(TAVRIN_WIN_DIR "${TAVRIN_BUILD_ROOT}/win" CACHE PATH "The windows build tree")
+set(TAVRIN_FUZZ_DIR "${TAVRIN_BUILD_ROOT}/fuzz" CACHE PATH "The fuzz build tree")
+
+# Every program of a tree lands in its top directory, so the tests under Wine
+# find tavrin.scr and their helper modules beside themselves.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
+
+if(TAVRIN_KIND STREQUAL "windows")
+  # No MinGW DLLs on the user's machine: everything static.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+elseif(TAVRIN_KIND STREQUAL "fuzz")
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -g -O1)
+  add_link_options(-fsanitize=address,undefined)
+elseif(TAVRIN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Warnings for the project's own targets (not for GoogleTest's).
+function(tavrin_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wpedantic)
+  if(TAVRIN_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# A static library of the project's own code.
+function(tavrin_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
+  tavrin_warnings(${name})
+endfunction()
+
+# GoogleTest from Debian's sources, built for whichever target this tree has.
+function(tavrin_use_googletest)
+  if(TARGET gtest)
+    return()
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(TAVRIN_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+  add_subdirectory("${TAVRIN_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+endfunction()
+
+# tavrin_wine_test(NAME <ctest name> TARGET <exe target> [ARGS ...] [TIMEOUT s] [LABELS ...])
+# Registers a Windows program that ctest runs under Wine, on the virtual
+# display and in the private prefix that the wine fixture sets up. Tests that
+# run under Wine share one display and one registry, so they run one at a time.
+function(tavrin_wine_test)
+  cmake_parse_arguments(T "" "NAME;TARGET;TIMEOUT" "ARGS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  string(REPLACE ";" " " args "${T_ARGS}")
+  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_WINE_TESTS
+    "add_test([=[${T_NAME}]=] /bin/sh \"${PROJECT_SOURCE_DIR}/tools/wine-run.sh\" \"${TAVRIN_BUILD_ROOT}\" \"$<TARGET_FILE:${T_TARGET}>\" ${args})\n"
+    "set_tests_properties([=[${T_NAME}]=] PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT ${T_TIMEOUT} LABELS \"wine;${T_LABELS}\")\n")
+endfunction()
+
+# tavrin_fuzz_target(<name> SOURCES ... LIBS ...)
+# A libFuzzer program; its seed corpus is tests/fuzz/corpus/<name>. The tests
+# run it for TAVRIN_FUZZ_SECONDS; new inputs go to a scratch corpus in the
+# build tree, crashes to build/fuzz/crashes.
+function(tavrin_fuzz_target name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  tavrin_warnings(${name})
+  set(corpus "${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name}")
+  set(work "${CMAKE_BINARY_DIR}/corpus/${name}")
+  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_FUZZ_TESTS
+    "add_test([=[fuzz.${name}]=] /bin/sh \"${PROJECT_SOURCE_DIR}/tools/fuzz-run.sh\" \"$<TARGET_FILE:${name}>\" \"${corpus}\" \"${work}\" \"${CMAKE_BINARY_DIR}/crashes\" ${TAVRIN_FUZZ_SECONDS})\n"
+    "set_tests_properties([=[fuzz.${name}]=] PROPERTIES TIMEOUT ${TAVRIN_FUZZ_TIMEOUT} LABELS fuzz)\n")
+endfunction()
+math(EXPR TAVRIN_FUZZ_TIMEOUT "${TAVRIN_FUZZ_SECONDS} * 3 + 60")
+
+function(tavrin_write_test_lists)
+  if(TAVRIN_KIND STREQUAL "windows")
+    get_property(tests GLOBAL PROPERTY TAVRIN_WINE_TESTS)
+    set(session "/bin/sh \"${PROJECT_SOURCE_DIR}/tools/wine-session.sh\" \"${TAVRIN_BUILD_ROOT}\"")
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/wine-tests.cmake" CONTENT
+"# Written by CMake in the windows tree; included by the native tree's ctest.
+add_test(wine.session.start ${session} start)
+set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wine TIMEOUT 300 LABELS wine)
+add_test(wine.session.stop ${session} stop)
+set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine TIMEOUT 120 LABELS wine)
+${tests}")
+  elseif(TAVRIN_KIND STREQUAL "fuzz")
+    get_property(tests GLOBAL PROPERTY TAVRIN_FUZZ_TESTS)
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/fuzz-tests.cmake" CONTENT
+"# Written by CMake in the fuzz tree; included by the native tree's ctest.
+${tests}")
+  else()
+    file(WRITE "${CMAKE_BINARY_DIR}/other-trees.cmake"
+"# The tests of the windows and fuzz trees, when those trees have been built.
+if(EXISTS \"${TAVRIN_WIN_DIR}/wine-tests.cmake\")
+  include(\"${TAVRIN_WIN_DIR}/wine-tests.cmake\")
+endif()
+if(EXISTS \"${TAVRIN_FUZZ_DIR}/fuzz-tests.cmake\")
+  include(\"${TAVRIN_FUZZ_DIR}/fuzz-tests.cmake\")
+endif()
+")
+    set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY TEST_INCLUDE_FILES "${CMAKE_BINARY_DIR}/other-trees.cmake")
+  endif()
+endfunction()

@@ -1,0 +1,19 @@
+# Sourced by the Wine scripts: the private prefix and quiet Wine settings.
+# Needs $build_root (the directory that holds the win, native and fuzz trees).
+wine_state="$build_root/wine"
+export WINEPREFIX="$wine_state/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+# Creates the prefix once (needs $DISPLAY) and sets what the tests rely on.
+wine_prepare_prefix() {
+  [ -f "$WINEPREFIX/.tavrin-ready" ] && return 0
+  mkdir -p "$wine_state"
+  wineboot -i >/dev/null 2>&1 || true
+  # A crash must end the process with its exit code, not open winedbg's dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$WINEPREFIX/.tavrin-ready"
+}

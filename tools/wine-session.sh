@@ -1,0 +1,54 @@
+#!/bin/sh
+# wine-session.sh BUILD_ROOT start|stop
+# The session the tests under Wine run in: a virtual X display (Xvfb,
+# 1024x768x24), the private Wine prefix, and a persistent wineserver so that
+# every later start of a Windows program is fast.
+set -eu
+build_root=$1
+. "$(dirname "$0")/wine-env.sh"
+mkdir -p "$wine_state"
+session="$wine_state/session.env"
+
+stop_session() {
+  if [ -f "$session" ]; then
+    . "$session"
+    wineserver -k 2>/dev/null || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    rm -f "$session"
+  else
+    wineserver -k 2>/dev/null || true
+  fi
+}
+
+case "$2" in
+start)
+  # The server keeps the desktop of the display it started on: a new display
+  # needs a new server.
+  stop_session
+  rm -f "$wine_state/display"
+  Xvfb -displayfd 3 -screen 0 "${TAVRIN_SCREEN:-1024x768x24}" -nolisten tcp -ac \
+    3>"$wine_state/display" >"$wine_state/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  n=0
+  until [ -s "$wine_state/display" ]; do
+    n=$((n + 1))
+    if [ $n -gt 100 ] || ! kill -0 $xvfb_pid 2>/dev/null; then
+      echo "Xvfb did not start:"; cat "$wine_state/xvfb.log"; exit 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n 1 "$wine_state/display")"
+  printf 'export DISPLAY=%s\nXVFB_PID=%s\n' "$DISPLAY" "$xvfb_pid" >"$session"
+  wine_prepare_prefix
+  wineserver -p
+  # The first program of a session starts the desktop process; do it now.
+  wine cmd /c exit 0 >/dev/null 2>&1 || true
+  echo "Wine session on display $DISPLAY, prefix $WINEPREFIX"
+  ;;
+stop)
+  stop_session
+  echo "Wine session stopped"
+  ;;
+*)
+  echo "usage: $0 BUILD_ROOT start|stop" >&2; exit 2 ;;
+esac
