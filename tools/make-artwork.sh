@@ -63,8 +63,8 @@ moonlight="--light -0.4,0.32,0.86 --lommel 0.45 --softness 0.12 --saturation 0.4
 "$render" globe --map "$work/moon.ppm" --out "$work/moon256.pam" --size 256 --diameter 250 \
   --supersample 4 $moonlight --exposure 2.0 --contrast 1.1
 convert "$work/moon256.pam" $stable "$work/moon256.png"
-for spec in "48 1.15 2.0 0.06" "32 1.2 2.05 0.09" "16 1.35 2.2 0.16"; do
-  set -- $spec
+for sizing in "48 1.15 2.0 0.06" "32 1.2 2.05 0.09" "16 1.35 2.2 0.16"; do
+  set -- $sizing
   big=$(($1 * 8))
   "$render" globe --map "$work/moon.ppm" --out "$work/moon$1.pam" --size $big \
     --diameter $((big * 39 / 40)) --supersample 2 $moonlight --contrast "$2" --exposure "$3" \
