@@ -75,9 +75,10 @@ function(tavrin_wine_test)
     set(T_TIMEOUT 300)
   endif()
   string(REPLACE ";" " " args "${T_ARGS}")
-  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_WINE_TESTS
+  string(CONCAT entry
     "add_test([=[${T_NAME}]=] /bin/sh \"${PROJECT_SOURCE_DIR}/tools/wine-run.sh\" \"${TAVRIN_BUILD_ROOT}\" \"$<TARGET_FILE:${T_TARGET}>\" ${args})\n"
     "set_tests_properties([=[${T_NAME}]=] PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT ${T_TIMEOUT} LABELS \"wine;${T_LABELS}\")\n")
+  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_WINE_TESTS "${entry}")
 endfunction()
 
 # tavrin_fuzz_target(<name> SOURCES ... LIBS ...)
@@ -92,9 +93,10 @@ function(tavrin_fuzz_target name)
   tavrin_warnings(${name})
   set(corpus "${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name}")
   set(work "${CMAKE_BINARY_DIR}/corpus/${name}")
-  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_FUZZ_TESTS
+  string(CONCAT entry
     "add_test([=[fuzz.${name}]=] /bin/sh \"${PROJECT_SOURCE_DIR}/tools/fuzz-run.sh\" \"$<TARGET_FILE:${name}>\" \"${corpus}\" \"${work}\" \"${CMAKE_BINARY_DIR}/crashes\" ${TAVRIN_FUZZ_SECONDS})\n"
     "set_tests_properties([=[fuzz.${name}]=] PROPERTIES TIMEOUT ${TAVRIN_FUZZ_TIMEOUT} LABELS fuzz)\n")
+  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_FUZZ_TESTS "${entry}")
 endfunction()
 math(EXPR TAVRIN_FUZZ_TIMEOUT "${TAVRIN_FUZZ_SECONDS} * 3 + 60")
 

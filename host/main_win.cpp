@@ -1,2 +1,7 @@
+// The process entry of tavrin.scr. Everything else lives in the host library
+// so that the tests under Wine can link it.
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include "host/host.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { SaverEntry(); }

@@ -1,5 +1,7 @@
 # Sourced by the Wine scripts: the private prefix and quiet Wine settings.
 # Needs $build_root (the directory that holds the win, native and fuzz trees).
+mkdir -p "$build_root"
+build_root=$(cd "$build_root" && pwd)
 wine_state="$build_root/wine"
 export WINEPREFIX="$wine_state/prefix"
 export WINEDEBUG=-all
@@ -10,9 +12,9 @@ export WINEARCH=win64
 wine_prepare_prefix() {
   [ -f "$WINEPREFIX/.tavrin-ready" ] && return 0
   mkdir -p "$wine_state"
-  wineboot -i >/dev/null 2>&1 || true
+  wineboot -i || true
   # A crash must end the process with its exit code, not open winedbg's dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
   wineserver -w
   touch "$WINEPREFIX/.tavrin-ready"

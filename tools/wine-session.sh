@@ -39,10 +39,14 @@ start)
   done
   export DISPLAY=":$(head -n 1 "$wine_state/display")"
   printf 'export DISPLAY=%s\nXVFB_PID=%s\n' "$DISPLAY" "$xvfb_pid" >"$session"
-  wine_prepare_prefix
-  wineserver -p
-  # The first program of a session starts the desktop process; do it now.
-  wine cmd /c exit 0 >/dev/null 2>&1 || true
+  # Wine's own long-lived processes (the server, the desktop, services) must
+  # not hold ctest's output pipe open, or the start never seems to end.
+  (
+    wine_prepare_prefix
+    wineserver -p
+    # The first program of a session starts the desktop process; do it now.
+    wine cmd /c exit 0 || true
+  ) </dev/null >>"$wine_state/wine.log" 2>&1
   echo "Wine session on display $DISPLAY, prefix $WINEPREFIX"
   ;;
 stop)

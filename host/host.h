@@ -1,0 +1,70 @@
+// The screen-saver host: process entry, run modes, the saver window with its
+// message loop, and the policy that turns input into the end of the saver.
+//
+// The scene plugs in through one window procedure (ScreenSaverProc) and hands
+// every message it does not answer to DefScreenSaverProc. The host owns the
+// older Windows family's password scheme; the scene never sees it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// "VerifyScreenSavePwd" of the password module: nonzero accepts the close.
+using VerifyPasswordProc = BOOL(WINAPI*)(HWND window);
+// "ImmAssociateContext": gives a window an input context, returns the old one.
+using AssociateContextProc = HANDLE(WINAPI*)(HWND window, HANDLE context);
+// "PwdChangePasswordA" of "MPR.DLL".
+using ChangePasswordProc = DWORD(WINAPI*)(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2);
+
+// The host's one process-wide record. Filled as the mode proceeds, never reset.
+struct HostState {
+  HINSTANCE instance = nullptr;
+  BOOL legacyPlatform = FALSE;  // Windows 95, 98, Me: the platform id is VER_PLATFORM_WIN32_WINDOWS
+  HWND mainWindow = nullptr;
+  BOOL previewing = FALSE;      // the saver window is a preview child of another window
+  BOOL closing = FALSE;         // a close has been accepted; input and frames are no longer handled
+  BOOL checkingPassword = FALSE;
+  HMODULE passwordModule = nullptr;
+  VerifyPasswordProc verifyPwd = nullptr;
+  UINT autoPlayMessage = 0;
+  HMODULE imeModule = nullptr;
+  AssociateContextProc associateContext = nullptr;
+  HANDLE savedImeContext = nullptr;
+  POINT lastCursor = {0, 0};          // reference point of the mouse-travel test, screen pixels
+  DWORD lastPasswordCheck = 0xFFFFFFFFu;  // end of the last password check; all ones: never
+  const uint32_t moveThreshold = 4;   // mouse travel in pixels that is still tolerated
+};
+
+extern HostState hostState;
+
+// The module the configuration dialog takes its resources from; set only on
+// the way to the dialog. Null elsewhere, which means the executable itself.
+extern HMODULE resourceModule;
+
+// Exit code of a process that a processor fault or system exception ended.
+constexpr int faultExitCode = -2;
+
+// Process entry, after the runtime's start-up. Never returns.
+[[noreturn]] void SaverEntry();
+int DispatchRunMode(HINSTANCE instance, const char* arguments);
+HWND ParseWindowHandle(const char* text);
+int RunConfiguration(HWND owner);
+int RunPreview(const char* text);
+int RunPasswordChange(const char* text);
+void ChangeSaverPassword(HWND owner);
+BOOL PrepareConfigDialog(HINSTANCE instance);
+
+// The common body of the full-screen and preview modes; returns the exit
+// value of the message loop.
+int RunSaver(HWND parent);
+void LoadPasswordModule();
+void UnloadPasswordModule();
+void SetSaverRunning(BOOL running);
+
+LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL ConfirmClose(HWND window);
+
+// The scene's window procedure (scene/saver_proc_win.cpp).
+LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,41 @@
+// The scene: its window procedure's helpers, the rendering context, and the
+// globals that the start fills and every frame reads.
+#pragma once
+
+#include <windows.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdint>
+
+// The saver window (stored at WM_CREATE); it owns every scene message box.
+extern HWND saverWindow;
+// Client size read once at the start; the overlay is laid out from it.
+extern int32_t screenWidth;
+extern int32_t screenHeight;
+// True in the preview: the logo is drawn instead of the banner and clock.
+extern bool showLogo;
+
+extern HDC deviceContext;
+extern HGLRC renderingContext;
+extern GLUquadric* lunarQuadric;
+extern GLUquadric* earthQuadric;
+
+// A modal error box owned by the saver window.
+void showSceneError(const char* text);
+
+// Start and stop (saver_proc_win.cpp).
+bool startScene(BOOL previewing);
+void stopScene();
+void applyPreviewOverrides();
+float measureFrameRate();
+
+// Rendering context and projection (gl_context_win.cpp).
+bool createRenderingContext();
+void setUpProjection(int32_t width, int32_t height);
+void releaseRenderingContext();
+
+// Scene set-up and frame composition.
+void setUpScene();
+void renderFrame();
+void setFontViewSize(int32_t width, int32_t height);

@@ -1,0 +1,6 @@
+#include "scene/scene.h"
+
+GLUquadric* lunarQuadric = nullptr;
+GLUquadric* earthQuadric = nullptr;
+
+void setUpScene() {}
