@@ -13,9 +13,11 @@ wine_prepare_prefix() {
   [ -f "$WINEPREFIX/.tavrin-ready" ] && return 0
   mkdir -p "$wine_state"
   wineboot -i || true
-  # A crash must end the process with its exit code, not open winedbg's dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
+  # No debugger for an unhandled fault: the system's filter then lets the
+  # program's own handler run, as on a machine without a debugger installed
+  # (Wine's default starts winedbg, which kills the process itself).
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || true
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d "" /f || true
   wineserver -w
   touch "$WINEPREFIX/.tavrin-ready"
 }

@@ -287,3 +287,47 @@ TEST(CommandLine, QuotedProgramNameWithBlanksAndNoBlankBeforeTheSwitch) {
 }
 
 }  // namespace
+
+namespace {
+
+// tavrin_probe.scr is the saver with a message hook; see probe_saver_win.cpp.
+bool startProbe(ChildProcess& probe, const char* mode) {
+  SetEnvironmentVariableA("TAVRIN_PROBE", mode);
+  const bool started = probe.start("/s", siblingPath("tavrin_probe.scr"));
+  SetEnvironmentVariableA("TAVRIN_PROBE", nullptr);
+  return started;
+}
+
+TEST(Probe, FramesKeepComingAtTheTimersPace) {
+  writeDefaultSettings();
+  ChildProcess probe;
+  ASSERT_TRUE(startProbe(probe, "count"));
+  HWND window = waitForSaverWindow(probe.id());
+  ASSERT_NE(window, nullptr);
+  auto frames = [&] { return reinterpret_cast<LONG_PTR>(GetPropA(window, "TavrinFrames")); };
+  ASSERT_TRUE(waitUntil([&] { return frames() > 0; }, 10000)) << "no frame at all";
+  const LONG_PTR first = frames();
+  const DWORD start = GetTickCount();
+  waitUntil([] { return false; }, 2000);
+  const LONG_PTR drawn = frames() - first;
+  const DWORD elapsed = GetTickCount() - start;
+  // Not a performance figure (make bench measures the rate): a tick that
+  // is lost or a timer that fires once would leave a handful at most.
+  EXPECT_GT(drawn, static_cast<LONG_PTR>(elapsed / 10 / 5)) << drawn << " frames in " << elapsed << " ms";
+  PostMessageA(window, WM_KEYDOWN, 'A', 0);
+  DWORD code = 1234;
+  EXPECT_TRUE(probe.waitForExit(exitWait, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(Probe, AFaultEndsTheProcessWithTheFaultCodeAndLeavesNoWindow) {
+  writeDefaultSettings();
+  ChildProcess probe;
+  ASSERT_TRUE(startProbe(probe, "fault"));
+  DWORD code = 0;
+  ASSERT_TRUE(probe.waitForExit(20000, &code)) << "the fault did not end the process";
+  EXPECT_EQ(static_cast<int>(code), -2);
+  EXPECT_EQ(FindWindowA("WindowsScreenSaverClass", nullptr), nullptr);
+}
+
+}  // namespace
