@@ -186,7 +186,7 @@ inline void storeBgrOverlapping(uint8_t* out, const Planar& c) {
   for (int32_t i = 0; i < 4; ++i) {
     const __m128i pairs = squeezePairs(q.p[i]);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12 * i), pairs);
-    _mm_storeh_pd(reinterpret_cast<double*>(out + 12 * i + 6), _mm_castsi128_pd(pairs));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12 * i + 6), _mm_unpackhi_epi64(pairs, pairs));
   }
 }
 
