@@ -65,6 +65,11 @@ bool readSetting(const char* name, DWORD* value, DWORD* type = nullptr);
 // The twelve values a saver with these numbers reads; everything else default.
 void writeDefaultSettings();
 
+// Writes to `copy` a copy of the saver (or `original`) whose DATAPACK
+// resource `packId` holds `bytes`, or is missing when `bytes` is null.
+bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,
+                       const std::string& original = saverPath());
+
 // The screen as 24-bit pixels, top-down rows, read through GDI.
 struct Screenshot {
   int width = 0;
