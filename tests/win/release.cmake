@@ -1,0 +1,11 @@
+# The version resource, and the installer under Wine.
+add_executable(release_tests "${CMAKE_CURRENT_LIST_DIR}/release_test.cpp")
+target_link_libraries(release_tests PRIVATE tavrin_test_support gtest_main version)
+target_compile_definitions(release_tests PRIVATE "TAVRIN_VERSION_TEXT=\"${PROJECT_VERSION}\"")
+add_dependencies(release_tests tavrin)
+if(TARGET tavrin_installer)
+  add_dependencies(release_tests tavrin_installer)
+endif()
+tavrin_warnings(release_tests)
+tavrin_wine_test(NAME wine.release.VersionResource TARGET release_tests ARGS "--gtest_filter=VersionResource.*")
+tavrin_wine_test(NAME wine.release.Installer TARGET release_tests ARGS "--gtest_filter=Installer.*" TIMEOUT 600)
