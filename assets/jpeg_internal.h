@@ -75,6 +75,11 @@ void idctPlain(const int16_t* coefficients, const uint16_t* quant, const uint8_t
 // touches nothing, and the caller takes idctPlain. On success it has cleared
 // the coefficient block.
 constexpr int32_t kIdctGuardLimit = 4 * (32767 - 30);
+#if defined(__SSE2__)
+constexpr bool kIdctSimd = true;
+#else
+constexpr bool kIdctSimd = false;
+#endif
 bool idctSimd(int16_t* coefficients, const uint16_t* quant, const uint16_t* guardWeight, uint8_t* out,
               ptrdiff_t rowStride);
 
