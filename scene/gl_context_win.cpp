@@ -52,7 +52,7 @@ bool createRenderingContext() {
 void setUpProjection(int32_t width, int32_t height) {
   if (height == 0) height = 1;  // a zero-high client area would divide by zero
   glViewport(0, 0, width, height);
-  setFontViewSize(width, height);
+  font.setViewSize(width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   const float nearPlane = 0.1f;  // kept single precision: the depth range has always been this

@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+#include "scene/bitmap_font.h"
+#include "scene/camera.h"
+#include "scene/star_layer.h"
+
 // The saver window (stored at WM_CREATE); it owns every scene message box.
 extern HWND saverWindow;
 // Client size read once at the start; the overlay is laid out from it.
@@ -20,6 +24,22 @@ extern HDC deviceContext;
 extern HGLRC renderingContext;
 extern GLUquadric* lunarQuadric;
 extern GLUquadric* earthQuadric;
+
+// The scene's drawables, constructed in this order before the host's entry
+// runs (scene_setup_win.cpp) and configured once by setUpScene.
+extern BitmapFont font;
+extern Camera camera;
+extern StarLayer smallStars;
+extern StarLayer mediumStars;
+extern StarLayer largeStars;
+
+// Texture objects and filters made by setUpScene; they go with the context.
+extern GLuint lunarTexture;
+extern GLuint earthTexture;
+extern GLuint sunGlowTexture;
+extern GLuint fontTexture;
+extern GLenum textureMinFilter;
+extern GLenum textureMagFilter;
 
 // A modal error box owned by the saver window.
 void showSceneError(const char* text);
@@ -38,4 +58,3 @@ void releaseRenderingContext();
 // Scene set-up and frame composition.
 void setUpScene();
 void renderFrame();
-void setFontViewSize(int32_t width, int32_t height);
