@@ -21,7 +21,8 @@
 // What it does not do: progressive, lossless, arithmetic-coded or 12-bit
 // frames (refused as header failures), other sampling layouts (decoded as one
 // of the two above: wrong pixels, never unsafe), heap allocation (the whole
-// state lives in the object, about 36 KB, meant for the stack).
+// state lives in the object, about 30 KB, meant for the stack). One object
+// decodes one picture: readHeader, then one of the two decode calls.
 //
 // Safety: no read goes past the given length. A segment that runs past the end
 // is a header failure; the entropy reader feeds zero bits once the data or a

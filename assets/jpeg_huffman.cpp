@@ -18,6 +18,9 @@
 
 namespace jpeg {
 
+static_assert(sizeof(FastHuffmanTable::entry) == sizeof(uint32_t) << kFastBits,
+              "one fast entry per kFastBits-bit prefix");
+
 const int32_t naturalOrder[80] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,  //

@@ -11,7 +11,6 @@
 //     32-bit one otherwise;
 //   - MCUs are transformed into planes 128 pixels wide and converted to BGR a
 //     whole line at a time, straight into the picture.
-#include <cstdlib>
 #include <cstring>
 
 #include "assets/jpeg_decoder.h"

@@ -144,8 +144,8 @@ TEST(JpegSubset, ListsEveryDeparture) {
     jpegtest::JpegWriter writer;
     writer.soi().app0().dqt({{0x00, jpegtest::flatQuant(4)}}).dqt({{0x01, jpegtest::flatQuant(5)}});
     writer.frame(sof, 16, 16, {{1, sampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
-    writer.dht({{0x00, jpegtest::dcSpec()}}).dht({{0x10, jpegtest::acSpec()}});
-    writer.dht({{0x01, jpegtest::dcSpec()}}).dht({{0x11, jpegtest::acSpec()}});
+    writer.dht({{0x00, jpegtest::dcTable()}}).dht({{0x10, jpegtest::acTable()}});
+    writer.dht({{0x01, jpegtest::dcTable()}}).dht({{0x11, jpegtest::acTable()}});
     if (dri) writer.dri(1);
     writer.sos3().data(bits.bytes);
     for (int m = 1; m < (sampling == 0x11 ? 4 : 1); ++m) {
@@ -185,7 +185,7 @@ TEST(JpegSubset, ListsEveryDeparture) {
   EXPECT_TRUE(has(sharedList, JpegDeparture::missingHuffmanTable));
 
   jpegtest::JpegWriter twoComponents;
-  twoComponents.soi().frame(0xC0, 8, 8, {{1, 0x11, 1}, {2, 0x11, 0}}).dht({{0x21, jpegtest::dcSpec()}});
+  twoComponents.soi().frame(0xC0, 8, 8, {{1, 0x11, 1}, {2, 0x11, 0}}).dht({{0x21, jpegtest::dcTable()}});
   twoComponents.segment(0xDA, {1, 1, 0x11, 0, 63, 0});
   const auto twoList = departures(twoComponents.eoi().bytes);
   EXPECT_TRUE(has(twoList, JpegDeparture::notThreeComponents));

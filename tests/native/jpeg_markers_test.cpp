@@ -26,10 +26,10 @@ JpegWriter& frame8(JpegWriter& writer) {
 }
 
 JpegWriter& tables(JpegWriter& writer) {
-  return writer.dht({{0x00, jpegtest::dcSpec()}})
-      .dht({{0x10, jpegtest::acSpec()}})
-      .dht({{0x01, jpegtest::dcSpec()}})
-      .dht({{0x11, jpegtest::acSpec()}});
+  return writer.dht({{0x00, jpegtest::dcTable()}})
+      .dht({{0x10, jpegtest::acTable()}})
+      .dht({{0x01, jpegtest::dcTable()}})
+      .dht({{0x11, jpegtest::acTable()}});
 }
 
 // Luma table raw 2 (DC multiplier 8), chroma raw 3 (12), in separate segments.
@@ -109,10 +109,10 @@ TEST(JpegMarkers, FourHuffmanTablesInOneSegment) {
   JpegWriter writer;
   writer.soi().dqt({{0x00, jpegtest::flatQuant(2)}}).dqt({{0x01, jpegtest::flatQuant(3)}});
   frame8(writer);
-  writer.dht({{0x00, jpegtest::dcSpec()},
-              {0x10, jpegtest::acSpec()},
-              {0x01, jpegtest::dcSpec()},
-              {0x11, jpegtest::acSpec()}});
+  writer.dht({{0x00, jpegtest::dcTable()},
+              {0x10, jpegtest::acTable()},
+              {0x01, jpegtest::dcTable()},
+              {0x11, jpegtest::acTable()}});
   writer.sos3().data(dcData()).eoi();
   EXPECT_EQ(pixelsOf(reference()), pixelsOf(writer.bytes));
 }
@@ -147,11 +147,11 @@ Bytes withFrame(uint8_t code, int components, uint8_t precision = 8) {
   return writer.bytes;
 }
 
-Bytes withHuffman(uint8_t selector, const jpegtest::HuffmanSpec& spec) {
+Bytes withHuffman(uint8_t selector, const jpegtest::HuffmanDefinition& table) {
   JpegWriter writer;
   writer.soi().dqt({{0x00, jpegtest::flatQuant(2)}}).dqt({{0x01, jpegtest::flatQuant(3)}});
   frame8(writer);
-  tables(writer).dht({{selector, spec}}).sos3().data(dcData()).eoi();
+  tables(writer).dht({{selector, table}}).sos3().data(dcData()).eoi();
   return writer.bytes;
 }
 
@@ -162,14 +162,14 @@ std::vector<Refusal> refusals() {
   cases.push_back({"arithmetic frame", withFrame(0xC9, 3), JpegHeaderFault::unsupportedMarker});
   cases.push_back({"four components", withFrame(0xC0, 4), JpegHeaderFault::badComponentCount});
   cases.push_back({"no components", withFrame(0xC0, 0), JpegHeaderFault::badComponentCount});
-  cases.push_back({"DHT selector 0x02", withHuffman(0x02, jpegtest::dcSpec()), JpegHeaderFault::badTableSelector});
-  cases.push_back({"DHT selector 0x20", withHuffman(0x20, jpegtest::dcSpec()), JpegHeaderFault::badTableSelector});
+  cases.push_back({"DHT selector 0x02", withHuffman(0x02, jpegtest::dcTable()), JpegHeaderFault::badTableSelector});
+  cases.push_back({"DHT selector 0x20", withHuffman(0x20, jpegtest::dcTable()), JpegHeaderFault::badTableSelector});
 
-  jpegtest::HuffmanSpec crowded;  // 3 codes of length 1
+  jpegtest::HuffmanDefinition crowded;  // 3 codes of length 1
   crowded.bits[1] = 3;
   crowded.values = {0, 1, 2};
   cases.push_back({"code space overflow", withHuffman(0x00, crowded), JpegHeaderFault::codeSpaceOverflow});
-  jpegtest::HuffmanSpec overfull;  // a full length-9 space, then one more
+  jpegtest::HuffmanDefinition overfull;  // a full length-9 space, then one more
   overfull.bits[9] = 255;
   overfull.bits[10] = 255;
   overfull.bits[16] = 255;
@@ -187,7 +187,7 @@ std::vector<Refusal> refusals() {
     JpegWriter writer;  // no AC 1
     writer.soi().dqt({{0x00, jpegtest::flatQuant(2)}, {0x01, jpegtest::flatQuant(3)}});
     frame8(writer);
-    writer.dht({{0x00, jpegtest::dcSpec()}, {0x10, jpegtest::acSpec()}, {0x01, jpegtest::dcSpec()}});
+    writer.dht({{0x00, jpegtest::dcTable()}, {0x10, jpegtest::acTable()}, {0x01, jpegtest::dcTable()}});
     writer.sos3().data(dcData()).eoi();
     cases.push_back({"missing Huffman table", writer.bytes, JpegHeaderFault::missingTable});
   }

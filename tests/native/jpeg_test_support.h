@@ -23,36 +23,36 @@ using Bytes = std::vector<uint8_t>;
 
 // --- Huffman tables ----------------------------------------------------------
 
-struct HuffmanSpec {
+struct HuffmanDefinition {
   uint8_t bits[17] = {};  // [l] number of codes of length l
   Bytes values;           // symbols in code order
 };
 
 // A table from (symbol, length) pairs, listed in the order the codes go.
-inline HuffmanSpec specFromLengths(const std::vector<std::pair<uint8_t, int>>& symbols) {
-  HuffmanSpec spec;
+inline HuffmanDefinition tableFromLengths(const std::vector<std::pair<uint8_t, int>>& symbols) {
+  HuffmanDefinition table;
   for (int length = 1; length <= 16; ++length) {
     for (const auto& entry : symbols) {
       if (entry.second == length) {
-        ++spec.bits[length];
-        spec.values.push_back(entry.first);
+        ++table.bits[length];
+        table.values.push_back(entry.first);
       }
     }
   }
-  return spec;
+  return table;
 }
 
 // DC categories 0..15: 0 takes "00", 1..5 three bits, then one longer code each.
-inline HuffmanSpec dcSpec() {
+inline HuffmanDefinition dcTable() {
   std::vector<std::pair<uint8_t, int>> symbols = {{0, 2}, {1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}};
   for (int s = 6; s <= 15; ++s) symbols.push_back({uint8_t(s), s - 2});  // lengths 4..13
-  return specFromLengths(symbols);
+  return tableFromLengths(symbols);
 }
 
 // Every AC symbol a baseline encoder uses (EOB, ZRL, runs 0..15 with sizes
 // 1..10): short codes for the common ones, 11-bit codes for the rest, so that
 // both the look-ahead and the bit-by-bit search are exercised.
-inline HuffmanSpec acSpec() {
+inline HuffmanDefinition acTable() {
   std::vector<std::pair<uint8_t, int>> symbols = {{0x00, 2}, {0x01, 2}, {0x02, 4}, {0x11, 4},
                                                   {0x03, 4}, {0x21, 4}};
   const uint8_t six[] = {0x04, 0x12, 0x31, 0x05, 0x41, 0x13, 0x22, 0xF0};
@@ -65,7 +65,7 @@ inline HuffmanSpec acSpec() {
       if (!listed) symbols.push_back({symbol, 11});
     }
   }
-  return specFromLengths(symbols);
+  return tableFromLengths(symbols);
 }
 
 struct HuffmanCodes {
@@ -73,14 +73,14 @@ struct HuffmanCodes {
   uint8_t length[256] = {};
 };
 
-inline HuffmanCodes codesFor(const HuffmanSpec& spec) {
+inline HuffmanCodes codesFor(const HuffmanDefinition& table) {
   HuffmanCodes codes;
   int code = 0;
   size_t k = 0;
   for (int length = 1; length <= 16; ++length) {
-    for (int i = 0; i < spec.bits[length]; ++i, ++k) {
-      codes.code[spec.values[k]] = uint16_t(code++);
-      codes.length[spec.values[k]] = uint8_t(length);
+    for (int i = 0; i < table.bits[length]; ++i, ++k) {
+      codes.code[table.values[k]] = uint16_t(code++);
+      codes.length[table.values[k]] = uint8_t(length);
     }
     code <<= 1;
   }
@@ -217,8 +217,8 @@ class JpegWriter {
     for (const FrameComponent& c : components) body.insert(body.end(), {c.id, c.sampling, c.quant});
     return segment(code, body);
   }
-  // One table per entry: (Tc/Th selector, spec).
-  JpegWriter& dht(const std::vector<std::pair<uint8_t, HuffmanSpec>>& tables) {
+  // One table per entry: (Tc/Th selector, table).
+  JpegWriter& dht(const std::vector<std::pair<uint8_t, HuffmanDefinition>>& tables) {
     Bytes body;
     for (const auto& table : tables) {
       body.push_back(table.first);
@@ -246,15 +246,15 @@ inline JpegWriter headerFor(int width, int height, uint8_t lumaSampling = 0x11, 
   JpegWriter writer;
   writer.soi().app0().dqt({{0x00, flatQuant(quant)}}).dqt({{0x01, flatQuant(quant)}});
   writer.frame(0xC0, width, height, {{1, lumaSampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
-  writer.dht({{0x00, dcSpec()}}).dht({{0x10, acSpec()}}).dht({{0x01, dcSpec()}}).dht({{0x11, acSpec()}});
+  writer.dht({{0x00, dcTable()}}).dht({{0x10, acTable()}}).dht({{0x01, dcTable()}}).dht({{0x11, acTable()}});
   if (restartInterval != 0) writer.dri(restartInterval);
   writer.sos3();
   return writer;
 }
 
 struct TestCodes {
-  HuffmanCodes dc = codesFor(dcSpec());
-  HuffmanCodes ac = codesFor(acSpec());
+  HuffmanCodes dc = codesFor(dcTable());
+  HuffmanCodes ac = codesFor(acTable());
   BlockCodes block() const { return {&dc, &ac}; }
 };
 
