@@ -55,7 +55,7 @@ void freeRgbImage(RgbImage* image) {
 }
 
 bool JpegDecoder::decodeImagePlain(const uint8_t* scan, uint8_t* pixels) {
-  if (scan == nullptr || pixels == nullptr) return false;
+  if (scan == nullptr || pixels == nullptr || !tablesReady) return false;
   cursor = scan;
   const int32_t size = mcuSize;
   const int32_t mcusAcross = (width + size - 1) / size;

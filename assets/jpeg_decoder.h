@@ -95,7 +95,8 @@ class JpegDecoder {
                   int32_t& headerLength);
 
   // Decode the scan at data + headerLength into pixels (rgbImageStride(width)
-  // x height bytes). Fail only on a null pointer. Row padding stays unwritten.
+  // x height bytes). Fail only on a null pointer (or without a header read
+  // first). Row padding stays unwritten.
   bool decodeImage(const uint8_t* scan, uint8_t* pixels);
   bool decodeImagePlain(const uint8_t* scan, uint8_t* pixels);
 
@@ -164,6 +165,7 @@ class JpegDecoder {
   uint8_t definedQuant;    // bit t: quantisation table t seen
   uint8_t definedHuffman;  // bit i: huffman[i] seen
   bool frameSeen;
+  bool tablesReady;  // readHeader succeeded: the tables behind the scan are built
   FastHuffmanTable fastHuffman[4];
   uint16_t guardWeight[2][64];  // the 16-bit IDCT's overflow bound (jpeg_idct.cpp)
 };

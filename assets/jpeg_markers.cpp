@@ -81,10 +81,12 @@ JpegDecoder::JpegDecoder()
       fault(JpegHeaderFault::none),
       definedQuant(0),
       definedHuffman(0),
-      frameSeen(false) {}
+      frameSeen(false),
+      tablesReady(false) {}
 
 bool JpegDecoder::readHeader(const uint8_t* data, int32_t length, int32_t& widthOut,
                              int32_t& heightOut, int32_t& headerLength) {
+  tablesReady = false;
   if (!parseMarkers(data, length)) {
     if (messageHook) messageHook(kJpegHeaderMessage);
     return false;
@@ -95,6 +97,7 @@ bool JpegDecoder::readHeader(const uint8_t* data, int32_t length, int32_t& width
   if (width == 0 || height == 0) return false;
   bytesLeft = length - headerLength;
   prepareTables();
+  tablesReady = true;
   return true;
 }
 

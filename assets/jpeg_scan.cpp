@@ -209,7 +209,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
 }  // namespace
 
 bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
-  if (scan == nullptr || pixels == nullptr) return false;
+  if (scan == nullptr || pixels == nullptr || !tablesReady) return false;
   Bits bits{0, 0};
   Stream stream{scan, scan + bytesLeft, pendingMarker, pendingMarker != 0};
 

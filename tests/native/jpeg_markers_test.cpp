@@ -254,6 +254,27 @@ TEST(JpegMarkers, ZeroSizeFailsWithoutMessage) {
   }
 }
 
+// The scan needs the tables of a header that was read to the end.
+TEST(JpegMarkers, NoDecodeWithoutAHeader) {
+  uint8_t pixels[24 * 8] = {};
+  const Bytes stream = reference();
+  JpegDecoder fresh;
+  EXPECT_FALSE(fresh.decodeImage(stream.data(), pixels));
+  EXPECT_FALSE(fresh.decodeImagePlain(stream.data(), pixels));
+
+  Bytes broken = stream;  // the frame is read, then the header fails
+  for (size_t i = 0; i + 1 < broken.size(); ++i) {
+    if (broken[i] == 0xFF && broken[i + 1] == 0xDA) broken[i + 1] = 0xC2;
+  }
+  JpegDecoder failed;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t headerLength = 0;
+  EXPECT_FALSE(failed.readHeader(broken.data(), int32_t(broken.size()), width, height, headerLength));
+  EXPECT_FALSE(failed.decodeImage(broken.data(), pixels));
+  EXPECT_FALSE(failed.decodeImagePlain(broken.data(), pixels));
+}
+
 TEST(JpegMarkers, DecodeJpegHandsOutAnImage) {
   const Bytes stream = reference();
   RgbImage* image = decodeJpeg(stream.data(), int32_t(stream.size()));
