@@ -48,19 +48,15 @@ void decodeExactly(const Bytes& stream, const std::string& what) {
   freeRgbImage(image);
 }
 
+// The hand-made picture and a real encoder's (optimised tables, 3.3 KB), cut
+// after every one of the first 256 bytes and then in steps that grow.
 TEST(JpegSafety, EveryPrefixOfAPicture) {
-  const Bytes picture = smallPicture();
-  ASSERT_TRUE(jpegtest::decodeInto(picture, true).ok);
-  for (size_t length = 0; length <= picture.size(); ++length) {
-    decodeExactly(Bytes(picture.begin(), picture.begin() + long(length)), "prefix " + std::to_string(length));
-  }
-}
-
-TEST(JpegSafety, EveryPrefixOfARealEncoderPicture) {
-  const Bytes picture = jpegtest::resourceImage("surface-low.pack", 1);
-  ASSERT_FALSE(picture.empty());
-  for (size_t length = 0; length <= picture.size(); length += 1 + length / 64) {
-    decodeExactly(Bytes(picture.begin(), picture.begin() + long(length)), "prefix " + std::to_string(length));
+  const Bytes pictures[] = {smallPicture(), jpegtest::resourceImage("surface-low.pack", 1)};
+  for (const Bytes& picture : pictures) {
+    ASSERT_TRUE(jpegtest::decodeInto(picture, true).ok);
+    for (size_t length = 0; length <= picture.size(); length += 1 + length / 256) {
+      decodeExactly(Bytes(picture.begin(), picture.begin() + long(length)), "prefix " + std::to_string(length));
+    }
   }
 }
 

@@ -104,15 +104,6 @@ class BitWriter {
   void padWithZeros() {
     while (filled != 0) put(0, 1);
   }
-  void marker(uint8_t code) {
-    flush();
-    bytes.push_back(0xFF);
-    bytes.push_back(code);
-  }
-  void raw(const Bytes& data) {
-    flush();
-    bytes.insert(bytes.end(), data.begin(), data.end());
-  }
   Bytes bytes;
 
  private:
