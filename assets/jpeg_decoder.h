@@ -103,7 +103,7 @@ class JpegDecoder {
   JpegHeaderFault headerFault() const { return fault; }
   int32_t mcuPixels() const { return mcuSize; }
 
-  // The plain path's steps.
+  // The plain path's steps, usable after a successful readHeader.
   bool decodeMcu(uint8_t* mcuPixelArea);
   void decodeBlock(int32_t block, int16_t* coefficients);
   void processRestart();

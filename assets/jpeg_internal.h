@@ -13,7 +13,7 @@ namespace jpeg {
 // position instead of outside the block.
 extern const int32_t naturalOrder[80];
 // The same padded to 128 for the fast path, which may store a zero at index
-// k + 63 on end-of-block (see FastEntry below).
+// k + 63 on end-of-block (see the fast entries below).
 extern const uint8_t naturalOrderWide[128];
 
 // EXTEND of T.81 F.12: an s-bit value v < extendTest[s] becomes v + extendOffset[s].
