@@ -22,6 +22,14 @@ static constexpr UINT framePeriodMs = 10;
 // caller can tell a saver that never drew from one that ended normally.
 static bool startFailed = false;
 
+// The start runs inside WM_CREATE, and its message boxes run modal loops that
+// dispatch this window's messages. Closing the first box moves the activation
+// away, which asks for a close; handled there, it would release the context
+// in the middle of the start and end the next box before anyone saw it. So a
+// close that arrives during the start waits for the start to finish.
+static bool starting = false;
+static bool closeDeferred = false;
+
 void showSceneError(const char* text) { MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR); }
 
 static int64_t counterFrequency() {
@@ -81,9 +89,13 @@ LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   switch (message) {
     case WM_CREATE:
       saverWindow = window;
-      if (!startScene(hostState.previewing)) {
-        startFailed = true;
+      starting = true;
+      startFailed = !startScene(hostState.previewing);
+      starting = false;
+      if (startFailed) {
         SendMessageA(window, WM_CLOSE, 0, 0);
+      } else if (closeDeferred) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
       }
       // Armed even after a failed start: the quit message already posted ends
       // the loop before any tick is handled, so no frame is drawn.
@@ -100,6 +112,12 @@ LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       SwapBuffers(deviceContext);
       return 0;
     case WM_CLOSE:
+      if (starting) {
+        closeDeferred = true;
+        return 0;
+      }
+      closeScene(window);
+      return 0;
     case WM_DESTROY:
       closeScene(window);
       return 0;
