@@ -1,6 +1,6 @@
 // decodeJpeg on arbitrary bytes. Besides staying in bounds, the fast path
 // must give exactly the plain path's pixels (or fail exactly when it fails).
-// Pictures above a quarter megapixel are skipped after the header: their
+// Pictures above 16,384 pixels are skipped after the header: their
 // cost is size, not new code.
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int64_t kMaxPixels = 1 << 18;
+constexpr int64_t kMaxPixels = 1 << 14;
 
 bool samePixels(const RgbImage& a, const RgbImage& b) {
   if (a.width != b.width || a.height != b.height) return false;

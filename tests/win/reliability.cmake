@@ -8,3 +8,10 @@ tavrin_warnings(reliability_tests)
 foreach(suite DamagedResources RandomCommandLines RandomMessages)
   tavrin_wine_test(NAME "wine.reliability.${suite}" TARGET reliability_tests ARGS "--gtest_filter=${suite}.*" TIMEOUT 600)
 endforeach()
+
+# The saver for a minute under a resource watcher (make soak runs it for ten).
+add_executable(soak_tests "${CMAKE_CURRENT_LIST_DIR}/soak_test.cpp")
+target_link_libraries(soak_tests PRIVATE tavrin_test_support gtest_main ntdll)
+add_dependencies(soak_tests tavrin_probe)
+tavrin_warnings(soak_tests)
+tavrin_wine_test(NAME wine.reliability.Soak TARGET soak_tests TIMEOUT 300)
