@@ -26,7 +26,8 @@ start)
   # needs a new server.
   stop_session
   rm -f "$wine_state/display"
-  Xvfb -displayfd 3 -screen 0 "${TAVRIN_SCREEN:-1024x768x24}" -nolisten tcp -ac \
+  # shellcheck disable=SC2086 # the screen options are words
+  Xvfb -displayfd 3 ${TAVRIN_XVFB_SCREENS:--screen 0 1024x768x24} -nolisten tcp -ac \
     3>"$wine_state/display" >"$wine_state/xvfb.log" 2>&1 &
   xvfb_pid=$!
   n=0
