@@ -65,6 +65,10 @@ void SetSaverRunning(BOOL running);
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL ConfirmClose(HWND window);
+// Whether a close request may end the saver: always on the newer family; on
+// the older one only through ConfirmClose (a refusal takes the pointer's
+// position anew, so the mouse must travel again before the next request).
+BOOL PasswordAllowsClose(HWND window);
 
 // The scene's window procedure (scene/saver_proc_win.cpp).
 LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -87,10 +87,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!hostState.previewing && !hostState.closing) {
     if (message == WM_CLOSE) {
-      if (hostState.legacyPlatform && !ConfirmClose(window)) {
-        GetCursorPos(&hostState.lastCursor);
-        return 0;  // refused: the window stays
-      }
+      if (!PasswordAllowsClose(window)) return 0;  // refused: the window stays
     } else if (message == WM_APP) {
       // The password check, sent by ConfirmClose to this window.
       if (hostState.legacyPlatform) return hostState.verifyPwd ? hostState.verifyPwd(window) : 1;
@@ -141,6 +138,12 @@ LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return hostState.verifyPwd ? TRUE : FALSE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL PasswordAllowsClose(HWND window) {
+  if (!hostState.legacyPlatform || ConfirmClose(window)) return TRUE;
+  GetCursorPos(&hostState.lastCursor);
+  return FALSE;
 }
 
 BOOL ConfirmClose(HWND window) {

@@ -116,6 +116,10 @@ LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         closeDeferred = true;
         return 0;
       }
+      // The scene answers the close itself, so this is where a password in
+      // force (older Windows family) must be given; otherwise any key would
+      // end a password-protected saver. A start that failed goes regardless.
+      if (!startFailed && !PasswordAllowsClose(window)) return 0;
       closeScene(window);
       return 0;
     case WM_DESTROY:

@@ -215,11 +215,32 @@ TEST_F(LegacyPasswordModule, LoadedForTheFullScreenRunWithTheStateSetWhileItIsLo
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(folder->lines("PASSWORD.log"), std::vector<std::string>{"attach"});
   EXPECT_EQ(saverRunningState(), 1);
-  // The scene's own close handling ends this saver: no password is asked.
+  // A key asks the module; its acceptance ends the saver.
+  setPasswordModuleAnswer("Verdict", 1);
   PostMessageA(window, WM_KEYDOWN, 'A', 0);
   EXPECT_TRUE(endsWithZero(saver));
-  EXPECT_EQ(folder->lines("PASSWORD.log"), (std::vector<std::string>{"attach", "detach"}));
+  EXPECT_EQ(folder->lines("PASSWORD.log"),
+            (std::vector<std::string>{"attach", "verify " + handleText(window), "detach"}));
   EXPECT_EQ(saverRunningState(), 0);
+}
+
+TEST_F(LegacyPasswordModule, AKeyDoesNotEndASaverWhosePasswordIsRefused) {
+  prepareOlderSaver();
+  ASSERT_TRUE(folder->addModule("PASSWORD.CPL", "PASSWORD.CPL"));
+  password.set(1);
+  setPasswordModuleAnswer("Verdict", 0);
+  ASSERT_TRUE(start(saver, "/s"));
+  HWND window = waitForSaverWindow(saver.id());
+  ASSERT_NE(window, nullptr);
+  PostMessageA(window, WM_KEYDOWN, 'A', 0);
+  ASSERT_TRUE(waitUntil([&] { return folder->lines("PASSWORD.log").size() >= 2; }, 5000));
+  EXPECT_FALSE(saver.waitForExit(500)) << "a refused password keeps the saver";
+  EXPECT_EQ(saverRunningState(), 1);
+  // After the 200 ms pause the next key asks again; accepted, the saver goes.
+  setPasswordModuleAnswer("Verdict", 1);
+  PostMessageA(window, WM_KEYDOWN, 'A', 0);
+  EXPECT_TRUE(endsWithZero(saver));
+  EXPECT_EQ(linesStartingWith(folder->lines("PASSWORD.log"), "verify ").size(), 2u);
 }
 
 TEST_F(LegacyPasswordModule, ThePasswordRequestIsAnsweredByTheModuleForTheSaverWindow) {
@@ -361,6 +382,7 @@ TEST_F(LegacyAutoPlay, CancelledWhileAPasswordModuleIsLoadedAndTheSaverEnds) {
   prepareOlderSaver();
   ASSERT_TRUE(folder->addModule("PASSWORD.CPL", "PASSWORD.CPL"));
   password.set(1);
+  setPasswordModuleAnswer("Verdict", 1);  // the close it asks for passes the password
   ASSERT_TRUE(start(saver, "/s"));
   HWND window = waitForSaverWindow(saver.id());
   ASSERT_NE(window, nullptr);
