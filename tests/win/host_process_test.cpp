@@ -185,9 +185,11 @@ class PreviewParent : public ::testing::Test {
     waitUntil(
         [&] {
           child = FindWindowExA(parent, nullptr, "WindowsScreenSaverClass", "Preview");
-          return child != nullptr;
+          // The window exists during the scene's start already; it shows
+          // once the start is done.
+          return child != nullptr && IsWindowVisible(child);
         },
-        10000);
+        20000);
     return child;
   }
 
