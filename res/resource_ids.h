@@ -17,6 +17,11 @@
 #define IDD_ABOUT_PAGE 107
 #define IDB_DIALOG_SIDE 111
 
+// Where the about page's two links lead (strings).
+#define IDS_MAIL_TARGET 200
+#define IDS_WEB_TARGET 201
+
+#define IDC_APPLY 3
 #define IDC_TABS 1000
 #define IDC_AMOUNT_LABEL 1001
 #define IDC_WEB_LINK 1002
