@@ -8,6 +8,8 @@
 // to it for every SystemParametersInfoA call the saver makes ("spi <action>
 // <uiParam>") and for every registry value it reads ("query <name>"): a
 // record of what the older family's password scheme asked of the system.
+// The log also gets, at the first frame, the settings the scene runs with
+// ("settings" and the twelve numbers and two rates in their read order).
 //
 // The fault is raised in the loop itself, not in a window procedure or hook:
 // Wine calls those through its kernel-callback dispatcher, which swallows
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/settings.h"
 #include "host/host.h"
 
 static char probeMode[16];
@@ -39,9 +42,23 @@ static BOOL WINAPI probeGetMessage(LPMSG message, HWND window, UINT first, UINT 
   return result;
 }
 
+static void appendProbeLog(const char* line);
+static char probeLog[MAX_PATH];
+
+static void logSettings() {
+  const Settings& s = settings;
+  char line[256];
+  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth,
+                s.showStars, s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps,
+                s.animationSpeed, s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate,
+                s.cameraRate);
+  appendProbeLog(line);
+}
+
 static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
   const MSG* message = reinterpret_cast<const MSG*>(lParam);
   if (code == HC_ACTION && wParam == PM_REMOVE && isFrameTick(*message)) {
+    if (framesSeen == 0 && probeLog[0]) logSettings();
     ++framesSeen;
     SetPropA(message->hwnd, "TavrinFrames", reinterpret_cast<HANDLE>(framesSeen));
   }
@@ -74,8 +91,6 @@ static void redirectGetMessage() {
   realGetMessage = reinterpret_cast<GetMessageProc>(
       redirectImport("user32.dll", "GetMessageA", reinterpret_cast<void*>(&probeGetMessage)));
 }
-
-static char probeLog[MAX_PATH];
 
 static void appendProbeLog(const char* line) {
   HANDLE file = CreateFileA(probeLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

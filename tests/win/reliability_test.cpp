@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "config/settings.h"
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
 
@@ -311,6 +312,139 @@ TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
   DWORD code = 1234;
   EXPECT_TRUE(saver.waitForExit(exitWait, &code));
   EXPECT_EQ(code, 0u);
+}
+
+// Registry data of every shape under the twelve values. Twelve runs: in run
+// r, value v holds garbage kind (v + r) % 12, so every value meets every kind
+// and each run checks twelve cases at once.
+struct Garbage {
+  const char* what;
+  DWORD type;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<Garbage> garbageKinds() {
+  std::vector<Garbage> kinds = {
+      {"REG_SZ of 2 bytes", REG_SZ, {'7', 0}},
+      {"REG_SZ of 12 bytes", REG_SZ, {'3', '0', '0', '0', '0', ' ', 's', 't', 'a', 'r', 's', 0}},
+      {"REG_MULTI_SZ of 3 bytes", REG_MULTI_SZ, {'1', 0, 0}},
+      {"REG_MULTI_SZ of 7 bytes", REG_MULTI_SZ, {'a', 'b', 0, 'c', 'd', 0, 0}},
+      {"REG_BINARY of 0 bytes", REG_BINARY, {}},
+      {"REG_BINARY of 1 byte", REG_BINARY, {1}},
+      {"REG_BINARY of 2 bytes", REG_BINARY, {0x10, 0x27}},
+      {"REG_BINARY of 3 bytes", REG_BINARY, {0xB8, 0x0B, 0x00}},
+      {"REG_BINARY of 4 bytes", REG_BINARY, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"REG_BINARY of 8 bytes", REG_BINARY, {2, 0, 0, 0, 0, 0, 0, 0}},
+      {"REG_QWORD", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}},
+      {"REG_BINARY of 64 KB", REG_BINARY, std::vector<uint8_t>(65536, 0x5A)},
+  };
+  return kinds;
+}
+
+// What a four-byte read gives, as the saver reads it: the bytes, zero-filled
+// above; nothing when the data does not fit.
+bool fourByteRead(const char* name, uint32_t* number, DWORD* type) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  const LONG result = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  *number = value;
+  return result == ERROR_SUCCESS;
+}
+
+std::vector<uint8_t> storedBytes(const char* name, DWORD* type) {
+  HKEY key = nullptr;
+  std::vector<uint8_t> bytes(70000);
+  DWORD size = static_cast<DWORD>(bytes.size());
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  RegQueryValueExA(key, name, nullptr, type, bytes.data(), &size);
+  RegCloseKey(key);
+  bytes.resize(size);
+  return bytes;
+}
+
+std::string settingsLine(const Settings& s) {
+  char line[256];
+  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth,
+                s.showStars, s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps,
+                s.animationSpeed, s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate,
+                s.cameraRate);
+  return line;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+  std::vector<std::string> lines;
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return lines;
+  char line[512];
+  while (std::fgets(line, sizeof line, file)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    lines.push_back(text);
+  }
+  std::fclose(file);
+  return lines;
+}
+
+TEST(RegistryGarbage, TheSaverUsesWhatTheRulesGiveAndRewritesOnlyWhatTheyRewrite) {
+  const std::vector<Garbage> kinds = garbageKinds();
+  const std::string log = siblingPath("garbage-probe.log");
+  for (int run = 0; run < settingCount; ++run) {
+    deleteSettingsKey();
+    for (int v = 0; v < settingCount; ++v) {
+      const Garbage& g = kinds[(v + run) % kinds.size()];
+      writeSettingRaw(settingValues[v].name, g.type, g.bytes.data(), static_cast<DWORD>(g.bytes.size()));
+    }
+    // Expected: the rules applied to a four-byte read, defaults where it fails.
+    Settings expected;
+    std::vector<bool> fits(settingCount);
+    for (int v = 0; v < settingCount; ++v) {
+      uint32_t number = 0;
+      DWORD type = 0;
+      fits[v] = fourByteRead(settingValues[v].name, &number, &type);
+      storeSetting(expected, settingValues[v].id, fits[v] ? number : settingValues[v].defaultValue);
+    }
+    computeDerivedRates(expected);
+
+    DeleteFileA(log.c_str());
+    ChildProcess saver;
+    SetEnvironmentVariableA("TAVRIN_PROBE_LOG", log.c_str());
+    ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_probe.scr")));
+    SetEnvironmentVariableA("TAVRIN_PROBE_LOG", nullptr);
+    std::string used;
+    waitUntil(
+        [&] {
+          for (const std::string& line : readLines(log)) {
+            if (line.compare(0, 9, "settings ") == 0) used = line;
+          }
+          return !used.empty() || !saver.running();
+        },
+        30000);
+    EXPECT_EQ(used, settingsLine(expected)) << "run " << run;
+    if (HWND window = waitForSaverWindow(saver.id(), 1000)) PostMessageA(window, WM_KEYDOWN, 'A', 0);
+    DWORD code = 1234;
+    EXPECT_TRUE(saver.waitForExit(exitWait, &code)) << "run " << run;
+    EXPECT_EQ(code, 0u) << "run " << run;
+
+    for (int v = 0; v < settingCount; ++v) {
+      const Garbage& g = kinds[(v + run) % kinds.size()];
+      DWORD type = 0;
+      const std::vector<uint8_t> bytes = storedBytes(settingValues[v].name, &type);
+      if (fits[v]) {
+        EXPECT_EQ(type, g.type) << settingValues[v].name << ": " << g.what << " was rewritten";
+        EXPECT_EQ(bytes, g.bytes) << settingValues[v].name << ": " << g.what << " was rewritten";
+      } else {
+        const uint32_t fallback = settingValues[v].defaultValue;
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << settingValues[v].name << ": " << g.what;
+        EXPECT_EQ(bytes, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&fallback),
+                                              reinterpret_cast<const uint8_t*>(&fallback) + 4))
+            << settingValues[v].name << ": " << g.what;
+      }
+    }
+  }
+  deleteSettingsKey();
 }
 
 }  // namespace
