@@ -115,12 +115,12 @@ std::int32_t weekdayOffset(int dayOfWeek)
 // Laid out by layOutLogoLetters from res/glyphs.bin; the tests check that they
 // still agree.
 const LogoLetters logoLetters = {{
-    {'O', 7, 5},    // visible width 12: next shadow 13 further
-    {'r', 20, 19},  // 7: 8
-    {'v', 28, 27},  // 10: 11
-    {'a', 39, 38},  // 9: 10
-    {'n', 49, 48},  // 9: 10
-    {'e', 59, 58},
+    {'O', 7, 5},    // visible width 9: next shadow 10 further
+    {'r', 17, 16},  // 9: 10
+    {'v', 27, 26},  // 9: 10
+    {'a', 37, 36},  // 9: 10
+    {'n', 47, 46},  // 8: 9
+    {'e', 56, 55},
 }};
 
 std::int32_t logoLetterAdvance(std::int32_t visibleWidth)

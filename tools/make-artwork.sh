@@ -35,11 +35,14 @@ stable="-strip -define png:exclude-chunks=date,time"
 
 # --- Glyph atlas -------------------------------------------------------------
 # 15 px is the largest size at which every glyph of both faces fits 16 rows
-# (DejaVu's '|' and '_' reach 4 rows below the baseline); only the bold 'W'
-# needs a squeeze to keep its 16th column dark.
+# (DejaVu's '|' and '_' reach 4 rows below the baseline). Set 0, which every
+# text of the saver uses, is the monospaced bold face placed by its pen
+# origin: with the saver's fixed 16-pixel advance the texts come out evenly
+# spaced (a proportional face left its narrow letters with wide gaps after
+# them). Set 1 is the proportional DejaVu Sans.
 "$tree/make_atlas" \
-  --set0 "$fonts/DejaVuSans-Bold.ttf:15" --set1 "$fonts/DejaVuSansMono.ttf:15" \
-  --hinting normal --logo-gap 1 --out "$res/glyphs.bin" \
+  --set0 "$fonts/DejaVuSansMono-Bold.ttf:15" --set1 "$fonts/DejaVuSans.ttf:15" \
+  --hinting normal --align origin --logo-gap 1 --out "$res/glyphs.bin" \
   --preview "$work/atlas.pgm" --logo-preview "$work/logo.ppm" >"$work/atlas.txt"
 cat "$work/atlas.txt"
 convert "$work/atlas.pgm" -scale 300% $stable "$work/atlas.png"

@@ -8,8 +8,11 @@
 // being the bottom row of the picture, which is the row order of the texture
 // the saver makes from it, so the glyphs stand upright in texture space.
 //
-// Each glyph is light on black, anti-aliased, its ink starting at the cell's
-// left column and standing on a baseline shared by its set. The saver draws
+// Each glyph is light on black, anti-aliased, standing on a baseline shared
+// by its set and left-aligned in its cell: by default its ink starts at the
+// cell's left column; with --align origin the glyph's pen origin does, so a
+// monospaced face keeps its glyphs centred in their advance and text drawn
+// with the fixed advance is evenly spaced. The saver draws
 // text with a fixed 16-pixel advance, so ink must stay within 15 columns and
 // leave the 16th dark to part neighbours; a wider glyph is squeezed
 // horizontally rather than clipped. A set that does not fit 16 rows is
@@ -69,6 +72,7 @@ struct Ink {
   int width = 0;
   int height = 0;
   int above = 0;
+  int bearing = 0;  // columns from the pen origin to the first lit column (0 if left of it)
   std::vector<uint8_t> samples;
   int below() const { return height - above; }
 };
@@ -83,6 +87,7 @@ struct SetSource {
 struct Options {
   SetSource sets[2];
   Hinting hinting = Hinting::normal;
+  bool alignOrigin = false;
   int logoGap = 1;
   std::string outPath;
   std::string previewPath;      // optional PGM of the upright picture
@@ -122,6 +127,7 @@ bool trimBitmap(const FT_GlyphSlot slot, Ink& ink) {
   ink.width = right - left + 1;
   ink.height = bottom - top + 1;
   ink.above = slot->bitmap_top - top;
+  ink.bearing = std::max(0, slot->bitmap_left + left);
   ink.samples.resize(static_cast<size_t>(ink.width) * ink.height);
   for (int y = 0; y < ink.height; ++y)
     for (int x = 0; x < ink.width; ++x)
@@ -153,7 +159,7 @@ bool renderGlyph(FT_Face face, int code, Hinting hinting, Ink& ink, double& sque
 
 // Renders codes 32..126 of a face, checks that they share a baseline within
 // 16 rows and draws them into the cells of the set.
-bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinting,
+bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinting, bool alignOrigin,
              Picture& picture) {
   FT_Face face = nullptr;
   if (FT_New_Face(library, source.fontPath.c_str(), 0, &face) != 0) {
@@ -196,9 +202,10 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
     const Ink& ink = inks[code - kFirstCode];
     const int glyph = glyphIndex(set, code);
     const int top = cellTop(glyph) + baseline - ink.above;
+    const int left = cellLeft(glyph) + (alignOrigin ? std::min(ink.bearing, kMaxInkWidth - ink.width) : 0);
     for (int y = 0; y < ink.height; ++y)
       for (int x = 0; x < ink.width; ++x)
-        picture.at(cellLeft(glyph) + x, top + y) = ink.samples[static_cast<size_t>(y) * ink.width + x];
+        picture.at(left + x, top + y) = ink.samples[static_cast<size_t>(y) * ink.width + x];
   }
   return true;
 }
@@ -349,6 +356,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
       else if (h == "light") options.hinting = Hinting::light;
       else if (h == "normal") options.hinting = Hinting::normal;
       else return false;
+    } else if (name == "--align") {
+      const std::string a = value;
+      if (a == "ink") options.alignOrigin = false;
+      else if (a == "origin") options.alignOrigin = true;
+      else return false;
     } else if (name == "--logo-gap") {
       char* end = nullptr;
       options.logoGap = static_cast<int>(std::strtol(value, &end, 10));
@@ -374,7 +386,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: make_atlas --set0 FONT:PIXELS --set1 FONT:PIXELS --out atlas.bin\n"
-                 "                  [--hinting none|light|normal] [--logo-gap N]\n"
+                 "                  [--hinting none|light|normal] [--align ink|origin] [--logo-gap N]\n"
                  "                  [--preview atlas.pgm] [--logo-preview logo.ppm]\n");
     return 2;
   }
@@ -385,8 +397,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   Picture picture;
-  bool ok = drawSet(library, options.sets[0], 0, options.hinting, picture) &&
-            drawSet(library, options.sets[1], 1, options.hinting, picture);
+  bool ok = drawSet(library, options.sets[0], 0, options.hinting, options.alignOrigin, picture) &&
+            drawSet(library, options.sets[1], 1, options.hinting, options.alignOrigin, picture);
   FT_Done_FreeType(library);
   if (!ok) return 1;
 

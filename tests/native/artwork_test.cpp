@@ -71,19 +71,10 @@ TEST_F(GlyphAtlas, GlyphsStandUprightInTheirCellsOfBothSets) {
   }
 }
 
-TEST_F(GlyphAtlas, InkStartsAtTheLeftAndLeavesTheLastColumnDark) {
+TEST_F(GlyphAtlas, TheLastColumnOfEveryCellStaysDark) {
   // Text advances 16 pixels per glyph: a lit 16th column would touch the next glyph.
   for (int g = 0; g < 256; ++g) {
     for (int y = 0; y < 16; ++y) ASSERT_EQ(at(g, 15, y), 0) << "glyph " << g << " row " << y;
-  }
-  for (char c : {'A', 'W', 'i', '.'}) {
-    for (int set = 0; set < 2; ++set) {
-      int left = 16;
-      for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-          if (at(glyph(set, c), x, y) != 0) left = std::min(left, x);
-      EXPECT_EQ(left, 0) << c << " set " << set;
-    }
   }
 }
 
