@@ -451,10 +451,21 @@ TEST_F(ConfigModes, AGivenWindowOwnsTheDialogAndOkEndsWithOne) {
 }
 
 TEST_F(ConfigModes, WithoutAUsableHandleTheForegroundWindowOwnsItWithNoArgumentNothingDoes) {
+  // A window that is not in front: after a blank instead of a colon its
+  // handle is not read at all. Wine takes a small number as a handle's low
+  // bits, so a number that happens to name some window is passed over.
+  HWND bystander = CreateWindowExA(0, "TavrinConfigOwner", "Bystander", WS_OVERLAPPEDWINDOW, 400, 40, 200, 100,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ShowWindow(bystander, SW_SHOWNOACTIVATE);
+  uintptr_t noWindow = 1234;
+  while (IsWindow(reinterpret_cast<HWND>(noWindow))) ++noWindow;
+  const std::string notAWindow = "/c:" + std::to_string(noWindow);
+  const std::string blankNotColon = "/c " + std::to_string(reinterpret_cast<uintptr_t>(bystander));
   const struct {
     const char* arguments;
     bool owned;
-  } cases[] = {{"/c:0", true}, {"/c 1234", true}, {"/c", true}, {"-C", true}, {"", false}, {"/", false}};
+  } cases[] = {{"/c:0", true}, {notAWindow.c_str(), true}, {blankNotColon.c_str(), true},
+               {"/c", true},   {"-C", true},               {"", false}, {"/", false}};
   for (const auto& c : cases) {
     SetForegroundWindow(owner);
     ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == owner; }, 2000));
@@ -463,6 +474,7 @@ TEST_F(ConfigModes, WithoutAUsableHandleTheForegroundWindowOwnsItWithNoArgumentN
     press(IDCANCEL);
     EXPECT_EQ(exitCode(), 0) << "[" << c.arguments << "]";
   }
+  DestroyWindow(bystander);
 }
 
 // Escape and the close box both come to the dialog as Cancel.
