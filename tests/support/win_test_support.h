@@ -36,6 +36,7 @@ class ChildProcess {
   bool running() const;
   void kill();
   DWORD id() const { return info_.dwProcessId; }
+  DWORD threadId() const { return info_.dwThreadId; }
   HANDLE handle() const { return info_.hProcess; }
 
  private:

@@ -33,8 +33,8 @@ TEST(VersionResource, ReadsBackTheBuildsVersion) {
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   char numbers[32];
-  snprintf(numbers, sizeof numbers, "%lu.%lu.%lu", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-           HIWORD(fixed->dwFileVersionLS));
+  snprintf(numbers, sizeof numbers, "%u.%u.%u", unsigned{HIWORD(fixed->dwFileVersionMS)}, unsigned{LOWORD(fixed->dwFileVersionMS)},
+           unsigned{HIWORD(fixed->dwFileVersionLS)});
   EXPECT_STREQ(numbers, TAVRIN_VERSION_TEXT);
   EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
   EXPECT_EQ(queryVersionString(info, "ProductName"), "Tavrin Screen Saver");

@@ -8,6 +8,7 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -103,9 +104,23 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   std::vector<Sample> samples;
   const DWORD start = GetTickCount();
   for (DWORD at = 10; at <= seconds; at += 10) {
-    waitUntil([&] { return !saver.running() || GetTickCount() - start >= at * 1000; }, 15000);
-    ASSERT_TRUE(saver.running()) << "the saver ended by itself after " << at << " s";
-    samples.push_back(sampleOf(saver.handle(), window, at));
+    // The renderer's working memory comes and goes from frame to frame (Mesa
+    // takes and returns several megabytes), so each 10-second sample keeps
+    // the lowest figure read every half second: a leak raises that floor.
+    Sample interval = {};
+    for (;;) {
+      waitUntil([&] { return !saver.running(); }, 500);
+      ASSERT_TRUE(saver.running()) << "the saver ended by itself before " << at << " s";
+      const Sample now = sampleOf(saver.handle(), window, at);
+      if (interval.seconds == 0 || now.privateBytes < interval.privateBytes) interval.privateBytes = now.privateBytes;
+      interval.seconds = at;
+      interval.handles = std::max(interval.handles, now.handles);
+      interval.gdiObjects = std::max(interval.gdiObjects, now.gdiObjects);
+      interval.userObjects = std::max(interval.userObjects, now.userObjects);
+      interval.frames = now.frames;
+      if (GetTickCount() - start >= at * 1000) break;
+    }
+    samples.push_back(interval);
     const Sample& s = samples.back();
     std::printf("t=%4lus private=%8zu KB handles=%4lu gdi=%4lu user=%4lu frames=%7lld\n", s.seconds,
                 s.privateBytes / 1024, s.handles, s.gdiObjects, s.userObjects, static_cast<long long>(s.frames));
@@ -119,9 +134,13 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   }
   ASSERT_NE(base, nullptr);
   const Sample& last = samples.back();
+  // Even the 10-second floors wander within a band of about 3 MB under Wine
+  // and Mesa (measured over ten minutes without a trend), so the allowance is
+  // 4 MB: a leak of anything per frame would grow by far more.
+  const SIZE_T memoryNoise = 4 * 1024 * 1024;
   for (const Sample& s : samples) {
     if (s.seconds <= base->seconds) continue;
-    EXPECT_LE(s.privateBytes, base->privateBytes + 1024 * 1024) << "private bytes grew by t=" << s.seconds;
+    EXPECT_LE(s.privateBytes, base->privateBytes + memoryNoise) << "private bytes grew by t=" << s.seconds;
     EXPECT_LE(s.handles, base->handles + 10) << "handles grew by t=" << s.seconds;
     EXPECT_LE(s.gdiObjects, base->gdiObjects + 10) << "GDI objects grew by t=" << s.seconds;
     EXPECT_LE(s.userObjects, base->userObjects + 10) << "USER objects grew by t=" << s.seconds;
