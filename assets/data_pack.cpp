@@ -38,8 +38,7 @@ const char* dataPackFaultText(DataPackFault fault) {
   return "unknown fault";
 }
 
-bool readDataPack(const uint8_t* pack, size_t size, int32_t count, PackImage* images,
-                  DataPackFault* fault) {
+bool readDataPack(const uint8_t* pack, size_t size, int32_t count, PackImage* images, DataPackFault* fault) {
   if (pack == nullptr || size < kCountBytes) return refuse(DataPackFault::noCountByte, fault);
   size_t offset = kCountBytes;
   for (int32_t i = 0; i < count; ++i) {

@@ -24,12 +24,12 @@ struct PackImage {
 
 enum class DataPackFault : uint8_t {
   none,
-  noCountByte,      // the pack is empty
-  lengthPastEnd,    // fewer than four bytes left where a length must stand
-  imagePastEnd,     // an image runs past the end of the pack
-  emptyImage,       // a length of 0
-  imageTooLarge,    // a length above 2^31 - 1 (the decoder takes a signed 32-bit length)
-  extraBytes,       // bytes after the last image
+  noCountByte,    // the pack is empty
+  lengthPastEnd,  // fewer than four bytes left where a length must stand
+  imagePastEnd,   // an image runs past the end of the pack
+  emptyImage,     // a length of 0
+  imageTooLarge,  // a length above 2^31 - 1 (the decoder takes a signed 32-bit length)
+  extraBytes,     // bytes after the last image
 };
 const char* dataPackFaultText(DataPackFault fault);
 
@@ -39,11 +39,12 @@ constexpr size_t kFontAtlasBytes = 65536;
 // Splits a pack of `size` bytes into `count` images (1 or 2 for the saver's
 // packs). On failure returns false, leaves `images` unspecified and, when
 // `fault` is given, says why.
-bool readDataPack(const uint8_t* pack, size_t size, int32_t count, PackImage* images,
-                  DataPackFault* fault = nullptr);
+bool readDataPack(const uint8_t* pack, size_t size, int32_t count, PackImage* images, DataPackFault* fault = nullptr);
 
 // The count byte as the builder wrote it (for tools; loaders ignore it).
-inline int32_t dataPackCountByte(const uint8_t* pack, size_t size) { return size == 0 ? -1 : pack[0]; }
+inline int32_t dataPackCountByte(const uint8_t* pack, size_t size) {
+  return size == 0 ? -1 : pack[0];
+}
 
 // Builds a pack from its images (tools and tests).
 std::vector<uint8_t> makeDataPack(const PackImage* images, int32_t count);

@@ -34,7 +34,7 @@ void JpegDecoder::buildRangeLimit() {
 void JpegDecoder::buildColourTables() {
   for (int32_t i = 0; i < 256; ++i) {
     const int32_t x = i - 128;
-    crToR[i] = (91881 * x + 32768) >> 16;  // red offset from Cr, -179..178
+    crToR[i] = (91881 * x + 32768) >> 16;   // red offset from Cr, -179..178
     cbToB[i] = (116130 * x + 32768) >> 16;  // blue offset from Cb, -227..225
     crToG[i] = -46802 * x;                  // green term from Cr, scaled by 65536
     cbToG[i] = -22554 * x + 32768;          // green term from Cb, with the rounding half
@@ -63,8 +63,8 @@ void JpegDecoder::convertMcu(const uint8_t* sampleBlocks, uint8_t* mcuPixelArea)
 
 namespace jpeg {
 
-void convertLinePlain(const ColourTables& tables, const uint8_t* y, const uint8_t* cb,
-                      const uint8_t* cr, bool halfChroma, uint8_t* out, int32_t count) {
+void convertLinePlain(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                      bool halfChroma, uint8_t* out, int32_t count) {
   for (int32_t x = 0; x < count; ++x) {
     const int32_t c = halfChroma ? x / 2 : x;
     const int32_t luma = y[x];
@@ -94,14 +94,13 @@ struct Offsets {
 //                                 = (-11277 cb - 23401 cr + 4455168) >> 15
 // The constants 291 and 207 are left for the caller to subtract.
 inline Offsets chromaOffsets(__m128i cb, __m128i cr, __m128i cbcrLow, __m128i cbcrHigh) {
-  const __m128i greenFactors =
-      _mm_setr_epi16(-11277, -23401, -11277, -23401, -11277, -23401, -11277, -23401);
+  const __m128i greenFactors = _mm_setr_epi16(-11277, -23401, -11277, -23401, -11277, -23401, -11277, -23401);
   const __m128i greenBias = _mm_set1_epi32(4455168);
   Offsets offsets;
-  offsets.blue = _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(cb, cb), _mm_set1_epi16(73)),
-                                 _mm_set1_epi16(int16_t(58066)));
-  offsets.red = _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(cr, cr), _mm_set1_epi16(40)),
-                                _mm_set1_epi16(int16_t(45942)));
+  offsets.blue =
+      _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(cb, cb), _mm_set1_epi16(73)), _mm_set1_epi16(int16_t(58066)));
+  offsets.red =
+      _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(cr, cr), _mm_set1_epi16(40)), _mm_set1_epi16(int16_t(45942)));
   const __m128i low = _mm_add_epi32(_mm_madd_epi16(cbcrLow, greenFactors), greenBias);
   const __m128i high = _mm_add_epi32(_mm_madd_epi16(cbcrHigh, greenFactors), greenBias);
   offsets.green = _mm_packs_epi32(_mm_srai_epi32(low, 15), _mm_srai_epi32(high, 15));
@@ -113,12 +112,16 @@ inline Offsets chromaOffsets(__m128i cb, __m128i cr, __m128i cbcrLow, __m128i cb
 inline Offsets offsetsFull(__m128i cb8, __m128i cr8) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i pairs = _mm_unpacklo_epi8(cb8, cr8);  // cb0 cr0 cb1 cr1 ...
-  return chromaOffsets(_mm_unpacklo_epi8(cb8, zero), _mm_unpacklo_epi8(cr8, zero),
-                       _mm_unpacklo_epi8(pairs, zero), _mm_unpackhi_epi8(pairs, zero));
+  return chromaOffsets(_mm_unpacklo_epi8(cb8, zero), _mm_unpacklo_epi8(cr8, zero), _mm_unpacklo_epi8(pairs, zero),
+                       _mm_unpackhi_epi8(pairs, zero));
 }
 
-inline __m128i lowHalf(__m128i v) { return v; }
-inline __m128i highHalf(__m128i v) { return _mm_unpackhi_epi64(v, v); }
+inline __m128i lowHalf(__m128i v) {
+  return v;
+}
+inline __m128i highHalf(__m128i v) {
+  return _mm_unpackhi_epi64(v, v);
+}
 
 // B, G, R bytes of 16 pixels from luma and per-pixel offsets.
 struct Planar {
@@ -167,8 +170,8 @@ inline Quads toQuads(const Planar& c) {
   const __m128i bgHigh = _mm_unpackhi_epi8(c.b, c.g);
   const __m128i rLow = _mm_unpacklo_epi8(c.r, zero);
   const __m128i rHigh = _mm_unpackhi_epi8(c.r, zero);
-  return {{_mm_unpacklo_epi16(bgLow, rLow), _mm_unpackhi_epi16(bgLow, rLow),
-           _mm_unpacklo_epi16(bgHigh, rHigh), _mm_unpackhi_epi16(bgHigh, rHigh)}};
+  return {{_mm_unpacklo_epi16(bgLow, rLow), _mm_unpackhi_epi16(bgLow, rLow), _mm_unpacklo_epi16(bgHigh, rHigh),
+           _mm_unpackhi_epi16(bgHigh, rHigh)}};
 }
 
 // Per 64-bit lane, two pixels B G R 0 B G R 0 become B G R B G R 0 0.
@@ -206,8 +209,8 @@ inline void storeBgrExact(uint8_t* out, const Planar& c) {
 
 }  // namespace
 
-void convertLine(const ColourTables&, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
-                 bool halfChroma, uint8_t* out, int32_t count) {
+void convertLine(const ColourTables&, const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                 uint8_t* out, int32_t count) {
   int32_t x = 0;
   for (; x + 16 < count; x += 16) {
     const int32_t c = halfChroma ? x / 2 : x;
@@ -226,8 +229,8 @@ void convertLine(const ColourTables&, const uint8_t* y, const uint8_t* cb, const
 
 #else
 
-void convertLine(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
-                 bool halfChroma, uint8_t* out, int32_t count) {
+void convertLine(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                 uint8_t* out, int32_t count) {
   convertLinePlain(tables, y, cb, cr, halfChroma, out, count);
 }
 

@@ -31,8 +31,7 @@ RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain) {
     return nullptr;
   }
   const uint8_t* scan = data + headerLength;
-  const bool decoded = plain ? decoder.decodeImagePlain(scan, image->pixels)
-                             : decoder.decodeImage(scan, image->pixels);
+  const bool decoded = plain ? decoder.decodeImagePlain(scan, image->pixels) : decoder.decodeImage(scan, image->pixels);
   if (!decoded) {
     freeRgbImage(image);
     return nullptr;
@@ -42,7 +41,9 @@ RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain) {
 
 }  // namespace
 
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length) { return decodeWith(data, length, false); }
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length) {
+  return decodeWith(data, length, false);
+}
 
 RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length) {
   return decodeWith(data, length, true);

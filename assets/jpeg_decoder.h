@@ -61,13 +61,13 @@ const char* jpegHeaderFaultText(JpegHeaderFault fault);
 // One DC or AC Huffman table: the DHT contents and the derived decoding limits
 // of T.81 F.16, plus an 8-bit look-ahead for the plain path.
 struct HuffmanTable {
-  int32_t mincode[17];    // [l] first code of length l
-  int32_t maxcode[18];    // [l] last code of length l, -1 if none; [17] = 0xFFFFF ends every search
-  int32_t valptr[17];     // [l] index in huffval of the first symbol of length l
-  uint8_t bits[17];       // [l] number of codes of length l, from DHT; [0] = 0
-  uint8_t huffval[256];   // symbols in order of increasing code
-  int32_t lookNbits[256]; // [8-bit prefix] length of the code it begins, 0 if longer than 8
-  uint8_t lookSym[256];   // [8-bit prefix] that code's symbol
+  int32_t mincode[17];     // [l] first code of length l
+  int32_t maxcode[18];     // [l] last code of length l, -1 if none; [17] = 0xFFFFF ends every search
+  int32_t valptr[17];      // [l] index in huffval of the first symbol of length l
+  uint8_t bits[17];        // [l] number of codes of length l, from DHT; [0] = 0
+  uint8_t huffval[256];    // symbols in order of increasing code
+  int32_t lookNbits[256];  // [8-bit prefix] length of the code it begins, 0 if longer than 8
+  uint8_t lookSym[256];    // [8-bit prefix] that code's symbol
 };
 
 // The fast path's look-ahead for one table: one entry per 10-bit prefix, which
@@ -91,8 +91,7 @@ class JpegDecoder {
   // Reads the marker segments up to the first entropy-coded byte. Gives the
   // picture size and the header length (offset of the scan data). A header
   // failure calls the message hook; a zero width or height fails silently.
-  bool readHeader(const uint8_t* data, int32_t length, int32_t& widthOut, int32_t& heightOut,
-                  int32_t& headerLength);
+  bool readHeader(const uint8_t* data, int32_t length, int32_t& widthOut, int32_t& heightOut, int32_t& headerLength);
 
   // Decode the scan at data + headerLength into pixels (rgbImageStride(width)
   // x height bytes). Fail only on a null pointer (or without a header read

@@ -22,7 +22,7 @@ static_assert(sizeof(FastHuffmanTable::entry) == sizeof(uint32_t) << kFastBits,
               "one fast entry per kFastBits-bit prefix");
 
 const int32_t naturalOrder[80] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,   //
     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,  //
     35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,  //
     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,  //
@@ -30,7 +30,7 @@ const int32_t naturalOrder[80] = {
 };
 
 const uint8_t naturalOrderWide[128] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,   //
     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,  //
     35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,  //
     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,  //
@@ -40,10 +40,9 @@ const uint8_t naturalOrderWide[128] = {
     63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63,  // 63 places ahead
 };
 
-const int32_t extendTest[16] = {0,     1,     2,     4,     8,     16,     32,     64,
-                                128,   256,   512,   1024,  2048,  4096,  8192,   16384};
-const int32_t extendOffset[16] = {0,     -1,    -3,    -7,    -15,    -31,    -63,    -127,
-                                  -255,  -511,  -1023, -2047, -4095, -8191, -16383, -32767};
+const int32_t extendTest[16] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384};
+const int32_t extendOffset[16] = {0,    -1,   -3,    -7,    -15,   -31,   -63,    -127,
+                                  -255, -511, -1023, -2047, -4095, -8191, -16383, -32767};
 
 namespace {
 
@@ -73,8 +72,7 @@ uint32_t fastEntry(bool isDc, int32_t length, int32_t symbol, int32_t tail, int3
 
 }  // namespace
 
-void resyncRestart(const uint8_t*& cursor, const uint8_t* end, uint32_t& pendingMarker,
-                   int32_t& nextRestart) {
+void resyncRestart(const uint8_t*& cursor, const uint8_t* end, uint32_t& pendingMarker, int32_t& nextRestart) {
   for (;;) {
     if (pendingMarker == 0) pendingMarker = scanToMarker(cursor, end);
     if (pendingMarker < 0xD0 || pendingMarker > 0xD7) break;  // none, or not a restart: zeros

@@ -46,14 +46,14 @@
 namespace jpeg {
 
 const uint16_t aanScale[64] = {
-    16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,   //
-    22725, 31521, 29692, 26722, 22725, 17855, 12299, 6270,   //
-    21407, 29692, 27969, 25172, 21407, 16819, 11585, 5906,   //
-    19266, 26722, 25172, 22654, 19266, 15137, 10426, 5315,   //
-    16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,   //
-    12873, 17855, 16819, 15137, 12873, 10114, 6967,  3552,   //
-    8867,  12299, 11585, 10426, 8867,  6967,  4799,  2446,   //
-    4520,  6270,  5906,  5315,  4520,  3552,  2446,  1247,   //
+    16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,  //
+    22725, 31521, 29692, 26722, 22725, 17855, 12299, 6270,  //
+    21407, 29692, 27969, 25172, 21407, 16819, 11585, 5906,  //
+    19266, 26722, 25172, 22654, 19266, 15137, 10426, 5315,  //
+    16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,  //
+    12873, 17855, 16819, 15137, 12873, 10114, 6967,  3552,  //
+    8867,  12299, 11585, 10426, 8867,  6967,  4799,  2446,  //
+    4520,  6270,  5906,  5315,  4520,  3552,  2446,  1247,  //
 };
 
 // ceil(4 V[r][c]), V as derived above.
@@ -80,11 +80,19 @@ namespace {
 struct Wrap {
   uint32_t bits;
 };
-inline Wrap operator+(Wrap a, Wrap b) { return {a.bits + b.bits}; }
-inline Wrap operator-(Wrap a, Wrap b) { return {a.bits - b.bits}; }
-inline int32_t asSigned(Wrap a) { return int32_t(a.bits); }
+inline Wrap operator+(Wrap a, Wrap b) {
+  return {a.bits + b.bits};
+}
+inline Wrap operator-(Wrap a, Wrap b) {
+  return {a.bits - b.bits};
+}
+inline int32_t asSigned(Wrap a) {
+  return int32_t(a.bits);
+}
 // mul(v, k) = (v x k) >> 8, arithmetic shift without rounding.
-inline Wrap mul(Wrap a, int32_t k) { return {uint32_t(int32_t(a.bits * uint32_t(k)) >> 8)}; }
+inline Wrap mul(Wrap a, int32_t k) {
+  return {uint32_t(int32_t(a.bits * uint32_t(k)) >> 8)};
+}
 
 // Constants, 256 x the factor, rounded.
 constexpr int32_t kSqrt2 = 362;        // FIX(1.414213562)
@@ -130,8 +138,7 @@ void idctPass(Wrap* v) {
 
 // (v x k) >> 8 modulo 2^16 for a true 16-bit v: bits 8..23 of the product.
 inline __m128i mulShift8(__m128i v, __m128i k) {
-  return _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epi16(v, k), 8),
-                      _mm_srli_epi16(_mm_mullo_epi16(v, k), 8));
+  return _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epi16(v, k), 8), _mm_srli_epi16(_mm_mullo_epi16(v, k), 8));
 }
 
 inline void idctPassSimd(__m128i* v) {
@@ -233,8 +240,8 @@ inline bool guardHolds(const __m128i* v, const uint16_t* guardWeight) {
 
 }  // namespace
 
-void idctPlain(const int16_t* coefficients, const uint16_t* quant, const uint8_t* limit,
-               uint8_t* out, ptrdiff_t rowStride) {
+void idctPlain(const int16_t* coefficients, const uint16_t* quant, const uint8_t* limit, uint8_t* out,
+               ptrdiff_t rowStride) {
   Wrap work[64];
   for (int32_t c = 0; c < 8; ++c) {
     bool acZero = true;
@@ -294,19 +301,20 @@ bool idctSimd(int16_t* coefficients, const uint16_t* quant, const uint16_t* guar
   const __m128i r1 = _mm_unpackhi_epi8(q0, q1);    // rows 4..7, columns 0..3
   const __m128i r2 = _mm_unpacklo_epi8(q2, q3);    // rows 0..3, columns 4..7
   const __m128i r3 = _mm_unpackhi_epi8(q2, q3);    // rows 4..7, columns 4..7
-  const __m128i pairs[4] = {_mm_unpacklo_epi32(r0, r2), _mm_unpackhi_epi32(r0, r2),
-                            _mm_unpacklo_epi32(r1, r3), _mm_unpackhi_epi32(r1, r3)};
+  const __m128i pairs[4] = {_mm_unpacklo_epi32(r0, r2), _mm_unpackhi_epi32(r0, r2), _mm_unpacklo_epi32(r1, r3),
+                            _mm_unpackhi_epi32(r1, r3)};
   for (int32_t i = 0; i < 4; ++i) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * i) * rowStride), pairs[i]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * i + 1) * rowStride),
-                     _mm_unpackhi_epi64(pairs[i], pairs[i]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * i + 1) * rowStride), _mm_unpackhi_epi64(pairs[i], pairs[i]));
   }
   return true;
 }
 
 #else
 
-bool idctSimd(int16_t*, const uint16_t*, const uint16_t*, uint8_t*, ptrdiff_t) { return false; }
+bool idctSimd(int16_t*, const uint16_t*, const uint16_t*, uint8_t*, ptrdiff_t) {
+  return false;
+}
 
 #endif  // __SSE2__
 

@@ -47,11 +47,21 @@ inline uint32_t makeCompleteEntry(int32_t length, int32_t advance, int32_t value
 inline uint32_t makeSymbolEntry(int32_t length, int32_t symbol) {
   return uint32_t(length) | (uint32_t(symbol) << 8);
 }
-inline int32_t entryLength(uint32_t entry) { return int32_t(entry & 31); }
-inline bool entryComplete(uint32_t entry) { return (entry & kFastComplete) != 0; }
-inline int32_t entryAdvance(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
-inline int32_t entrySymbol(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
-inline int32_t entryValue(uint32_t entry) { return int16_t(uint16_t(entry >> 16)); }
+inline int32_t entryLength(uint32_t entry) {
+  return int32_t(entry & 31);
+}
+inline bool entryComplete(uint32_t entry) {
+  return (entry & kFastComplete) != 0;
+}
+inline int32_t entryAdvance(uint32_t entry) {
+  return int32_t((entry >> 8) & 0xFF);
+}
+inline int32_t entrySymbol(uint32_t entry) {
+  return int32_t((entry >> 8) & 0xFF);
+}
+inline int32_t entryValue(uint32_t entry) {
+  return int16_t(uint16_t(entry >> 16));
+}
 
 // What to do at a restart point once the leftover bits are dropped. Finds the
 // next marker from `cursor` when none is pending (skipping damaged bytes),
@@ -59,14 +69,13 @@ inline int32_t entryValue(uint32_t entry) { return int16_t(uint16_t(entry >> 16)
 // it; RSTn one or two ahead means the expected one was lost, so it stays
 // pending and this interval reads zeros; a stale RSTn is skipped; any other
 // marker stays pending. Never stalls: every call moves the count on.
-void resyncRestart(const uint8_t*& cursor, const uint8_t* end, uint32_t& pendingMarker,
-                   int32_t& nextRestart);
+void resyncRestart(const uint8_t*& cursor, const uint8_t* end, uint32_t& pendingMarker, int32_t& nextRestart);
 
 // Inverse DCT of one block, plain 32-bit arithmetic (wrapping, so that damaged
 // data stays defined). quant: the scaled multipliers; limit: the range-limit
 // table's zero entry; out: 8 rows of 8 samples, rowStride apart.
-void idctPlain(const int16_t* coefficients, const uint16_t* quant, const uint8_t* limit,
-               uint8_t* out, ptrdiff_t rowStride);
+void idctPlain(const int16_t* coefficients, const uint16_t* quant, const uint8_t* limit, uint8_t* out,
+               ptrdiff_t rowStride);
 
 // The 16-bit SSE2 IDCT, equal to idctPlain whenever the block's guard sum
 //   sum over positions p of |coefficient[p]| x guardWeight[p]
@@ -103,9 +112,9 @@ struct ColourTables {
   const int32_t* cbToB;
   const int32_t* cbToG;
 };
-void convertLine(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
-                 bool halfChroma, uint8_t* out, int32_t count);
-void convertLinePlain(const ColourTables& tables, const uint8_t* y, const uint8_t* cb,
-                      const uint8_t* cr, bool halfChroma, uint8_t* out, int32_t count);
+void convertLine(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                 uint8_t* out, int32_t count);
+void convertLinePlain(const ColourTables& tables, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                      bool halfChroma, uint8_t* out, int32_t count);
 
 }  // namespace jpeg

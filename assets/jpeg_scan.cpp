@@ -101,7 +101,9 @@ inline Bits refill(Bits bits, Stream& stream) {
   return refillSlow(bits, stream);
 }
 
-inline uint32_t peekBits(const Bits& bits, int32_t n) { return uint32_t(bits.buffer >> (64 - n)); }
+inline uint32_t peekBits(const Bits& bits, int32_t n) {
+  return uint32_t(bits.buffer >> (64 - n));
+}
 
 inline void skipBits(Bits& bits, int32_t n) {
   bits.buffer <<= n;
@@ -146,8 +148,8 @@ struct BlockTables {
 
 // Decodes one block into `coefficients` (all zero on entry). Returns false
 // for a block whose first AC symbol is end-of-block: its samples are all one.
-inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& tables,
-                            int32_t& predictor, int16_t* coefficients) {
+inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& tables, int32_t& predictor,
+                            int16_t* coefficients) {
   const FastHuffmanTable& acFast = *tables.acFast;
   if (bits.count < 32) bits = refill(bits, stream);
   uint32_t entry = tables.dcFast->entry[peekBits(bits, jpeg::kFastBits)];
@@ -221,10 +223,10 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
   const int32_t chunkMcus = kPlaneWidth / size;
   const uint8_t* limit = rangeLimit + 256;
   const jpeg::ColourTables colour{limit, crToR, crToG, cbToB, cbToG};
-  const BlockTables lumaTables{&fastHuffman[0], &huffman[0], &fastHuffman[1], &huffman[1],
-                               quantTable[0], guardWeight[0]};
-  const BlockTables chromaTables{&fastHuffman[2], &huffman[2], &fastHuffman[3], &huffman[3],
-                                 quantTable[1], guardWeight[1]};
+  const BlockTables lumaTables{&fastHuffman[0], &huffman[0],   &fastHuffman[1],
+                               &huffman[1],     quantTable[0], guardWeight[0]};
+  const BlockTables chromaTables{&fastHuffman[2], &huffman[2],   &fastHuffman[3],
+                                 &huffman[3],     quantTable[1], guardWeight[1]};
   const int32_t lumaBlocks = blocksPerMcu - 2;
 
   alignas(16) uint8_t planes[3][16 * kPlaneWidth];
@@ -266,8 +268,8 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
       for (int32_t i = 0; i < lines; ++i) {
         uint8_t* line = pixels + size_t(height - 1 - (row * size + i)) * stride + size_t(first) * size * 3;
         const int32_t chromaLine = (halfChroma ? i / 2 : i) * kPlaneWidth;
-        jpeg::convertLine(colour, planes[0] + i * kPlaneWidth, planes[1] + chromaLine,
-                          planes[2] + chromaLine, halfChroma, line, columns);
+        jpeg::convertLine(colour, planes[0] + i * kPlaneWidth, planes[1] + chromaLine, planes[2] + chromaLine,
+                          halfChroma, line, columns);
       }
     }
   }

@@ -39,41 +39,39 @@ constexpr double steadyMs = 10000.0;
 
 // Milliseconds since the process was created, on the system clock, which is
 // also the clock of the creation time.
-double nowMs()
-{
-    FILETIME created, exited, kernel, user, now;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    GetSystemTimePreciseAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    };
-    return (ticks(now) - ticks(created)) / 10000.0;
+double nowMs() {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimePreciseAsFileTime(&now);
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  return (ticks(now) - ticks(created)) / 10000.0;
 }
 
 // User plus kernel time of all threads of this process, in milliseconds.
-double cpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ticks = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    };
-    return (ticks(kernel) + ticks(user)) / 10000.0;
+double cpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10000.0;
 }
 
 struct Marks {
-    double entry = 0, contextReady = 0, decodeStart = 0, decodeEnd = 0, uploadStart = 0, uploadEnd = 0;
-    double mipmaps[3] = {0, 0, 0};  // lunar map, Earth map, sun glow
-    int mipmapCount = 0;
-    double firstFrame = 0;
-    // Steady state.
-    long frames = 0;
-    double steadyStart = 0, steadyCpu = 0;
-    long steadyFrames = 0;
-    double frameWorkSum = 0, frameWorkMax = 0;  // glFlush .. SwapBuffers returned
-    double frameStart = 0;
-    double sphereSum = 0, textSum = 0, swapSum = 0;  // over the steady frames
-    bool done = false;
+  double entry = 0, contextReady = 0, decodeStart = 0, decodeEnd = 0, uploadStart = 0, uploadEnd = 0;
+  double mipmaps[3] = {0, 0, 0};  // lunar map, Earth map, sun glow
+  int mipmapCount = 0;
+  double firstFrame = 0;
+  // Steady state.
+  long frames = 0;
+  double steadyStart = 0, steadyCpu = 0;
+  long steadyFrames = 0;
+  double frameWorkSum = 0, frameWorkMax = 0;  // glFlush .. SwapBuffers returned
+  double frameStart = 0;
+  double sphereSum = 0, textSum = 0, swapSum = 0;  // over the steady frames
+  bool done = false;
 } marks;
 
 char reportPath[MAX_PATH];
@@ -98,139 +96,125 @@ SwapBuffersProc realSwapBuffers;
 SphereProc realSphere;
 CallListsProc realCallLists;
 
-BOOL WINAPI timedMakeCurrent(HDC dc, HGLRC context)
-{
-    const BOOL result = realMakeCurrent(dc, context);
-    if (context != nullptr && marks.contextReady == 0) marks.contextReady = nowMs();
-    return result;
+BOOL WINAPI timedMakeCurrent(HDC dc, HGLRC context) {
+  const BOOL result = realMakeCurrent(dc, context);
+  if (context != nullptr && marks.contextReady == 0) marks.contextReady = nowMs();
+  return result;
 }
 
-HRSRC WINAPI timedFindResource(HMODULE module, LPCSTR name, LPCSTR type)
-{
-    if (marks.decodeStart == 0) marks.decodeStart = nowMs();
-    return realFindResource(module, name, type);
+HRSRC WINAPI timedFindResource(HMODULE module, LPCSTR name, LPCSTR type) {
+  if (marks.decodeStart == 0) marks.decodeStart = nowMs();
+  return realFindResource(module, name, type);
 }
 
-BOOL WINAPI timedGetClientRect(HWND window, LPRECT rect)
-{
-    if (marks.decodeStart != 0 && marks.decodeEnd == 0) marks.decodeEnd = nowMs();
-    return realGetClientRect(window, rect);
+BOOL WINAPI timedGetClientRect(HWND window, LPRECT rect) {
+  if (marks.decodeStart != 0 && marks.decodeEnd == 0) marks.decodeEnd = nowMs();
+  return realGetClientRect(window, rect);
 }
 
-void WINAPI timedGenTextures(GLsizei count, GLuint* names)
-{
-    if (marks.uploadStart == 0) marks.uploadStart = nowMs();
-    realGenTextures(count, names);
+void WINAPI timedGenTextures(GLsizei count, GLuint* names) {
+  if (marks.uploadStart == 0) marks.uploadStart = nowMs();
+  realGenTextures(count, names);
 }
 
 GLint WINAPI timedBuild2DMipmaps(GLenum target, GLint components, GLsizei width, GLsizei height, GLenum format,
-                                 GLenum type, const void* pixels)
-{
-    const double start = nowMs();
-    const GLint result = realBuild2DMipmaps(target, components, width, height, format, type, pixels);
-    marks.uploadEnd = nowMs();
-    if (marks.mipmapCount < 3) marks.mipmaps[marks.mipmapCount++] = marks.uploadEnd - start;
-    return result;
+                                 GLenum type, const void* pixels) {
+  const double start = nowMs();
+  const GLint result = realBuild2DMipmaps(target, components, width, height, format, type, pixels);
+  marks.uploadEnd = nowMs();
+  if (marks.mipmapCount < 3) marks.mipmaps[marks.mipmapCount++] = marks.uploadEnd - start;
+  return result;
 }
 
 // The frame cycle calls glFlush right before drawing a frame.
-void WINAPI timedFlush()
-{
-    marks.frameStart = nowMs();
-    realFlush();
+void WINAPI timedFlush() {
+  marks.frameStart = nowMs();
+  realFlush();
 }
 
 // Time inside a call, added to `sum` once the steady state runs.
 template <typename Call>
-void timeInto(double& sum, Call call)
-{
-    const double start = nowMs();
-    call();
-    if (marks.steadyStart != 0 && !marks.done) sum += nowMs() - start;
+void timeInto(double& sum, Call call) {
+  const double start = nowMs();
+  call();
+  if (marks.steadyStart != 0 && !marks.done) sum += nowMs() - start;
 }
 
-void WINAPI timedSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
-{
-    timeInto(marks.sphereSum, [&] { realSphere(quadric, radius, slices, stacks); });
+void WINAPI timedSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks) {
+  timeInto(marks.sphereSum, [&] { realSphere(quadric, radius, slices, stacks); });
 }
 
-void WINAPI timedCallLists(GLsizei count, GLenum type, const void* lists)
-{
-    timeInto(marks.textSum, [&] { realCallLists(count, type, lists); });
+void WINAPI timedCallLists(GLsizei count, GLenum type, const void* lists) {
+  timeInto(marks.textSum, [&] { realCallLists(count, type, lists); });
 }
 
-void writeReport()
-{
-    FILE* out = std::fopen(reportPath, "w");
-    if (out == nullptr) return;
-    const double steadyWall = nowMs() - marks.steadyStart;
-    const double steadyCpu = cpuMs() - marks.steadyCpu;
-    std::fprintf(out, "entry %.1f\ncontext %.1f\ndecode_start %.1f\ndecode_end %.1f\n", marks.entry,
-                 marks.contextReady, marks.decodeStart, marks.decodeEnd);
-    std::fprintf(out, "upload_start %.1f\nupload_end %.1f\nmipmap_lunar %.1f\nmipmap_earth %.1f\nmipmap_glow %.1f\n",
-                 marks.uploadStart, marks.uploadEnd, marks.mipmaps[0], marks.mipmaps[1], marks.mipmaps[2]);
-    std::fprintf(out, "first_frame %.1f\nsteady_ms %.1f\nsteady_frames %ld\nsteady_cpu_ms %.1f\n", marks.firstFrame,
-                 steadyWall, marks.steadyFrames, steadyCpu);
-    const double frames = marks.steadyFrames > 0 ? marks.steadyFrames : 1;
-    std::fprintf(out, "frame_work_mean %.3f\nframe_work_max %.3f\n", marks.frameWorkSum / frames,
-                 marks.frameWorkMax);
-    std::fprintf(out, "sphere_mean %.3f\ntext_mean %.3f\nswap_mean %.3f\n", marks.sphereSum / frames,
-                 marks.textSum / frames, marks.swapSum / frames);
-    std::fclose(out);
+void writeReport() {
+  FILE* out = std::fopen(reportPath, "w");
+  if (out == nullptr) return;
+  const double steadyWall = nowMs() - marks.steadyStart;
+  const double steadyCpu = cpuMs() - marks.steadyCpu;
+  std::fprintf(out, "entry %.1f\ncontext %.1f\ndecode_start %.1f\ndecode_end %.1f\n", marks.entry, marks.contextReady,
+               marks.decodeStart, marks.decodeEnd);
+  std::fprintf(out, "upload_start %.1f\nupload_end %.1f\nmipmap_lunar %.1f\nmipmap_earth %.1f\nmipmap_glow %.1f\n",
+               marks.uploadStart, marks.uploadEnd, marks.mipmaps[0], marks.mipmaps[1], marks.mipmaps[2]);
+  std::fprintf(out, "first_frame %.1f\nsteady_ms %.1f\nsteady_frames %ld\nsteady_cpu_ms %.1f\n", marks.firstFrame,
+               steadyWall, marks.steadyFrames, steadyCpu);
+  const double frames = marks.steadyFrames > 0 ? marks.steadyFrames : 1;
+  std::fprintf(out, "frame_work_mean %.3f\nframe_work_max %.3f\n", marks.frameWorkSum / frames, marks.frameWorkMax);
+  std::fprintf(out, "sphere_mean %.3f\ntext_mean %.3f\nswap_mean %.3f\n", marks.sphereSum / frames,
+               marks.textSum / frames, marks.swapSum / frames);
+  std::fclose(out);
 }
 
-BOOL WINAPI timedSwapBuffers(HDC dc)
-{
-    const double called = nowMs();
-    const BOOL result = realSwapBuffers(dc);
-    const double now = nowMs();
-    if (++marks.frames == 1) marks.firstFrame = now;
-    if (marks.done) return result;
-    if (marks.steadyStart == 0) {
-        if (now - marks.firstFrame >= warmupMs) {
-            marks.steadyStart = now;
-            marks.steadyCpu = cpuMs();
-        }
-        return result;
-    }
-    ++marks.steadyFrames;
-    marks.swapSum += now - called;
-    const double work = now - marks.frameStart;
-    marks.frameWorkSum += work;
-    if (work > marks.frameWorkMax) marks.frameWorkMax = work;
-    if (now - marks.steadyStart >= steadyMs) {
-        writeReport();
-        marks.done = true;
-        PostMessageA(hostState.mainWindow, WM_CLOSE, 0, 0);
+BOOL WINAPI timedSwapBuffers(HDC dc) {
+  const double called = nowMs();
+  const BOOL result = realSwapBuffers(dc);
+  const double now = nowMs();
+  if (++marks.frames == 1) marks.firstFrame = now;
+  if (marks.done) return result;
+  if (marks.steadyStart == 0) {
+    if (now - marks.firstFrame >= warmupMs) {
+      marks.steadyStart = now;
+      marks.steadyCpu = cpuMs();
     }
     return result;
+  }
+  ++marks.steadyFrames;
+  marks.swapSum += now - called;
+  const double work = now - marks.frameStart;
+  marks.frameWorkSum += work;
+  if (work > marks.frameWorkMax) marks.frameWorkMax = work;
+  if (now - marks.steadyStart >= steadyMs) {
+    writeReport();
+    marks.done = true;
+    PostMessageA(hostState.mainWindow, WM_CLOSE, 0, 0);
+  }
+  return result;
 }
 
 template <typename Proc>
-void hook(const char* module, const char* function, Proc replacement, Proc& original)
-{
-    tavrin_test::redirectImport(module, function, reinterpret_cast<const void*>(replacement),
-                                reinterpret_cast<void**>(&original));
+void hook(const char* module, const char* function, Proc replacement, Proc& original) {
+  tavrin_test::redirectImport(module, function, reinterpret_cast<const void*>(replacement),
+                              reinterpret_cast<void**>(&original));
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    marks.entry = nowMs();
-    GetEnvironmentVariableA("TAVRIN_BENCH_REPORT", reportPath, sizeof reportPath);
-    // The saver loads these libraries itself; load them first so that their
-    // functions can be looked up.
-    LoadLibraryA("opengl32.dll");
-    LoadLibraryA("glu32.dll");
-    hook("opengl32.dll", "wglMakeCurrent", &timedMakeCurrent, realMakeCurrent);
-    hook("kernel32.dll", "FindResourceA", &timedFindResource, realFindResource);
-    hook("user32.dll", "GetClientRect", &timedGetClientRect, realGetClientRect);
-    hook("opengl32.dll", "glGenTextures", &timedGenTextures, realGenTextures);
-    hook("glu32.dll", "gluBuild2DMipmaps", &timedBuild2DMipmaps, realBuild2DMipmaps);
-    hook("opengl32.dll", "glFlush", &timedFlush, realFlush);
-    hook("gdi32.dll", "SwapBuffers", &timedSwapBuffers, realSwapBuffers);
-    hook("glu32.dll", "gluSphere", &timedSphere, realSphere);
-    hook("opengl32.dll", "glCallLists", &timedCallLists, realCallLists);
-    SaverEntry();
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  marks.entry = nowMs();
+  GetEnvironmentVariableA("TAVRIN_BENCH_REPORT", reportPath, sizeof reportPath);
+  // The saver loads these libraries itself; load them first so that their
+  // functions can be looked up.
+  LoadLibraryA("opengl32.dll");
+  LoadLibraryA("glu32.dll");
+  hook("opengl32.dll", "wglMakeCurrent", &timedMakeCurrent, realMakeCurrent);
+  hook("kernel32.dll", "FindResourceA", &timedFindResource, realFindResource);
+  hook("user32.dll", "GetClientRect", &timedGetClientRect, realGetClientRect);
+  hook("opengl32.dll", "glGenTextures", &timedGenTextures, realGenTextures);
+  hook("glu32.dll", "gluBuild2DMipmaps", &timedBuild2DMipmaps, realBuild2DMipmaps);
+  hook("opengl32.dll", "glFlush", &timedFlush, realFlush);
+  hook("gdi32.dll", "SwapBuffers", &timedSwapBuffers, realSwapBuffers);
+  hook("glu32.dll", "gluSphere", &timedSphere, realSphere);
+  hook("opengl32.dll", "glCallLists", &timedCallLists, realCallLists);
+  SaverEntry();
 }

@@ -61,7 +61,9 @@ bool isTrackbar(HWND page, HWND sender) {
                     sender == GetDlgItem(page, IDC_CAMERA_SPEED));
 }
 
-bool isChecked(HWND page, int control) { return IsDlgButtonChecked(page, control) == BST_CHECKED; }
+bool isChecked(HWND page, int control) {
+  return IsDlgButtonChecked(page, control) == BST_CHECKED;
+}
 
 void insertTab(HWND tabs, int index, const char* text) {
   TCITEMA item = {};

@@ -40,18 +40,42 @@ void storeSetting(Settings& target, SettingId id, uint32_t stored) {
   const uint32_t value = acceptStoredNumber(settingValues[static_cast<int>(id)].rule, stored);
   const bool on = value == 1;
   switch (id) {
-    case SettingId::ShowEarth: target.showEarth = on; break;
-    case SettingId::ShowStars: target.showStars = on; break;
-    case SettingId::SmoothStars: target.smoothStars = on; break;
-    case SettingId::StarsAmount: target.starsAmount = value; break;
-    case SettingId::RandomCamera: target.randomCamera = on; break;
-    case SettingId::ShowInfo: target.showInfo = on; break;
-    case SettingId::ShowTime: target.showTime = on; break;
-    case SettingId::ShowFps: target.showFps = on; break;
-    case SettingId::AnimationSpeed: target.animationSpeed = value; break;
-    case SettingId::CameraSpeed: target.cameraSpeed = value; break;
-    case SettingId::TextureFiltration: target.textureFiltration = static_cast<int32_t>(value); break;
-    case SettingId::TextureQuality: target.textureQuality = static_cast<int32_t>(value); break;
+    case SettingId::ShowEarth:
+      target.showEarth = on;
+      break;
+    case SettingId::ShowStars:
+      target.showStars = on;
+      break;
+    case SettingId::SmoothStars:
+      target.smoothStars = on;
+      break;
+    case SettingId::StarsAmount:
+      target.starsAmount = value;
+      break;
+    case SettingId::RandomCamera:
+      target.randomCamera = on;
+      break;
+    case SettingId::ShowInfo:
+      target.showInfo = on;
+      break;
+    case SettingId::ShowTime:
+      target.showTime = on;
+      break;
+    case SettingId::ShowFps:
+      target.showFps = on;
+      break;
+    case SettingId::AnimationSpeed:
+      target.animationSpeed = value;
+      break;
+    case SettingId::CameraSpeed:
+      target.cameraSpeed = value;
+      break;
+    case SettingId::TextureFiltration:
+      target.textureFiltration = static_cast<int32_t>(value);
+      break;
+    case SettingId::TextureQuality:
+      target.textureQuality = static_cast<int32_t>(value);
+      break;
   }
 }
 

@@ -35,8 +35,7 @@ bool QueryDword(HKEY key, const char* name, uint32_t* value, uint32_t defaultVal
   }
   *value = defaultValue;
   const DWORD stored = defaultValue;
-  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) !=
-      ERROR_SUCCESS) {
+  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) != ERROR_SUCCESS) {
     showRegistryError(nullptr, "Failed to query regestry value!");
     return false;
   }
@@ -45,8 +44,7 @@ bool QueryDword(HKEY key, const char* name, uint32_t* value, uint32_t defaultVal
 
 bool WriteDword(HKEY key, const char* name, uint32_t number) {
   const DWORD stored = number;
-  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) !=
-      ERROR_SUCCESS) {
+  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) != ERROR_SUCCESS) {
     showRegistryError(nullptr, "Failed to write regestry value!");
     return false;
   }

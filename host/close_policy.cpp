@@ -1,7 +1,6 @@
 #include "host/close_policy.h"
 
-bool cursorTravelExceeds(int32_t referenceX, int32_t referenceY, int32_t x, int32_t y,
-                         uint32_t threshold) {
+bool cursorTravelExceeds(int32_t referenceX, int32_t referenceY, int32_t x, int32_t y, uint32_t threshold) {
   // 64-bit so that no pair of screen coordinates can overflow the sum.
   const int64_t dx = static_cast<int64_t>(x) - referenceX;
   const int64_t dy = static_cast<int64_t>(y) - referenceY;

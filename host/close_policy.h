@@ -5,8 +5,7 @@
 
 // Mouse travel from the reference point, |dx| + |dy|, beyond the tolerated
 // threshold. Travel adds up: the reference moves only when a close is asked.
-bool cursorTravelExceeds(int32_t referenceX, int32_t referenceY, int32_t x, int32_t y,
-                         uint32_t threshold);
+bool cursorTravelExceeds(int32_t referenceX, int32_t referenceY, int32_t x, int32_t y, uint32_t threshold);
 
 // Tick count that means "no password check yet".
 constexpr uint32_t noPasswordCheck = 0xFFFFFFFFu;

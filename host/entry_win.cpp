@@ -13,7 +13,9 @@
 HostState hostState;
 HMODULE resourceModule = nullptr;
 
-static const char* nextCharacter(const char* p) { return CharNextA(p); }
+static const char* nextCharacter(const char* p) {
+  return CharNextA(p);
+}
 
 void SaverEntry() {
   const char* arguments = skipProgramName(GetCommandLineA(), nextCharacter);
@@ -88,8 +90,8 @@ int RunPreview(const char* text) {
 
 int RunConfiguration(HWND owner) {
   if (!PrepareConfigDialog(hostState.instance)) return 0;
-  return static_cast<int>(DialogBoxParamA(hostState.instance, MAKEINTRESOURCEA(IDD_CONFIGURATOR), owner,
-                                          ConfigDialogProc, 0));
+  return static_cast<int>(
+      DialogBoxParamA(hostState.instance, MAKEINTRESOURCEA(IDD_CONFIGURATOR), owner, ConfigDialogProc, 0));
 }
 
 BOOL PrepareConfigDialog(HINSTANCE instance) {
@@ -105,8 +107,8 @@ int RunPasswordChange(const char* text) {
 void ChangeSaverPassword(HWND owner) {
   HMODULE module = LoadLibraryA("MPR.DLL");
   if (!module) return;
-  auto change = reinterpret_cast<ChangePasswordProc>(
-      reinterpret_cast<void*>(GetProcAddress(module, "PwdChangePasswordA")));
+  auto change =
+      reinterpret_cast<ChangePasswordProc>(reinterpret_cast<void*>(GetProcAddress(module, "PwdChangePasswordA")));
   if (change) change("SCRSAVE", owner, 0, 0);  // the service shows its own dialog; its result is not ours to judge
   FreeLibrary(module);
 }

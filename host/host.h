@@ -22,8 +22,8 @@ struct HostState {
   HINSTANCE instance = nullptr;
   BOOL legacyPlatform = FALSE;  // Windows 95, 98, Me: the platform id is VER_PLATFORM_WIN32_WINDOWS
   HWND mainWindow = nullptr;
-  BOOL previewing = FALSE;      // the saver window is a preview child of another window
-  BOOL closing = FALSE;         // a close has been accepted; input and frames are no longer handled
+  BOOL previewing = FALSE;  // the saver window is a preview child of another window
+  BOOL closing = FALSE;     // a close has been accepted; input and frames are no longer handled
   BOOL checkingPassword = FALSE;
   HMODULE passwordModule = nullptr;
   VerifyPasswordProc verifyPwd = nullptr;
@@ -31,9 +31,9 @@ struct HostState {
   HMODULE imeModule = nullptr;
   AssociateContextProc associateContext = nullptr;
   HANDLE savedImeContext = nullptr;
-  POINT lastCursor = {0, 0};          // reference point of the mouse-travel test, screen pixels
+  POINT lastCursor = {0, 0};              // reference point of the mouse-travel test, screen pixels
   DWORD lastPasswordCheck = 0xFFFFFFFFu;  // end of the last password check; all ones: never
-  const uint32_t moveThreshold = 4;   // mouse travel in pixels that is still tolerated
+  const uint32_t moveThreshold = 4;       // mouse travel in pixels that is still tolerated
 };
 
 extern HostState hostState;

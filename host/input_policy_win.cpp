@@ -10,7 +10,9 @@
 #include "host/close_policy.h"
 #include "host/host.h"
 
-static void postClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+static void postClose(HWND window) {
+  PostMessageA(window, WM_CLOSE, 0, 0);
+}
 
 static void detachInputMethod(HWND window) {
   // Only an input-method library that is already loaded is used: loading one
@@ -119,8 +121,7 @@ LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
           // under a resting pointer gets a move without travel.
           POINT p;
           GetCursorPos(&p);
-          if (cursorTravelExceeds(hostState.lastCursor.x, hostState.lastCursor.y, p.x, p.y,
-                                  hostState.moveThreshold)) {
+          if (cursorTravelExceeds(hostState.lastCursor.x, hostState.lastCursor.y, p.x, p.y, hostState.moveThreshold)) {
             postClose(window);
             hostState.lastCursor = p;
           }

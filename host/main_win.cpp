@@ -4,4 +4,6 @@
 
 #include "host/host.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { SaverEntry(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  SaverEntry();
+}

@@ -1,6 +1,8 @@
 #include "host/run_mode.h"
 
-const char* nextByte(const char* p) { return *p ? p + 1 : p; }
+const char* nextByte(const char* p) {
+  return *p ? p + 1 : p;
+}
 
 static const char* skipBlanks(const char* p) {
   while (*p == ' ') ++p;

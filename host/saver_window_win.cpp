@@ -32,13 +32,12 @@ static RECT screenClipBox() {
 
 static HWND createSaverWindow(HWND parent, const RECT& area) {
   if (parent) {
-    return CreateWindowExA(0, saverClassName, previewTitle, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                           area.right, area.bottom, parent, nullptr, hostState.instance, nullptr);
+    return CreateWindowExA(0, saverClassName, previewTitle, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, area.right,
+                           area.bottom, parent, nullptr, hostState.instance, nullptr);
   }
   return CreateWindowExA(WS_EX_TOPMOST, saverClassName, fullScreenTitle,
                          WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, area.left, area.top,
-                         area.right - area.left, area.bottom - area.top, nullptr, nullptr, hostState.instance,
-                         nullptr);
+                         area.right - area.left, area.bottom - area.top, nullptr, nullptr, hostState.instance, nullptr);
 }
 
 int RunSaver(HWND parent) {

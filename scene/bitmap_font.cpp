@@ -10,26 +10,23 @@ constexpr float cellSize = 0.0625f;
 
 }  // namespace
 
-GlyphCell glyphCell(int glyph)
-{
-    const int g = glyph & (fontGlyphCount - 1);
-    GlyphCell cell{};
-    cell.u0 = static_cast<float>(g % cellsPerRow) * cellSize;
-    cell.u1 = cell.u0 + cellSize;
-    // t1 = 1 - row x 1/16: the first stored row of a texture is t = 0, so
-    // glyph 0 lies in the atlas's last 16 stored rows.
-    cell.t1 = 1.0f - static_cast<float>(g / cellsPerRow) * cellSize;
-    cell.t0 = cell.t1 - cellSize;
-    return cell;
+GlyphCell glyphCell(int glyph) {
+  const int g = glyph & (fontGlyphCount - 1);
+  GlyphCell cell{};
+  cell.u0 = static_cast<float>(g % cellsPerRow) * cellSize;
+  cell.u1 = cell.u0 + cellSize;
+  // t1 = 1 - row x 1/16: the first stored row of a texture is t = 0, so
+  // glyph 0 lies in the atlas's last 16 stored rows.
+  cell.t1 = 1.0f - static_cast<float>(g / cellsPerRow) * cellSize;
+  cell.t0 = cell.t1 - cellSize;
+  return cell;
 }
 
-std::uint32_t fontGlyphSet(std::uint32_t requested)
-{
-    return requested > 1 ? 1 : requested;
+std::uint32_t fontGlyphSet(std::uint32_t requested) {
+  return requested > 1 ? 1 : requested;
 }
 
-char fontGlyphCode(char c)
-{
-    const int code = static_cast<unsigned char>(c);
-    return code >= fontFirstCode && code <= fontLastCode ? c : ' ';
+char fontGlyphCode(char c) {
+  const int code = static_cast<unsigned char>(c);
+  return code >= fontFirstCode && code <= fontLastCode ? c : ' ';
 }

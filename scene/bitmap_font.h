@@ -25,17 +25,17 @@
 // One glyph's rectangle in the atlas, in texture coordinates. t1 is the upper
 // edge: cell rows count from the top of the picture (t = 1) downwards.
 struct GlyphCell {
-    float u0;
-    float u1;
-    float t0;
-    float t1;
+  float u0;
+  float u1;
+  float t0;
+  float t1;
 };
 
-constexpr int fontGlyphCount = 256;      // one display list per atlas cell
+constexpr int fontGlyphCount = 256;  // one display list per atlas cell
 constexpr int fontGlyphsPerSet = 128;
-constexpr int fontFirstCode = 32;        // the space: glyph 0 of each set
-constexpr int fontLastCode = 126;        // '~': the last code any text uses
-constexpr int fontGlyphSide = 16;        // pixels per cell, and the advance
+constexpr int fontFirstCode = 32;              // the space: glyph 0 of each set
+constexpr int fontLastCode = 126;              // '~': the last code any text uses
+constexpr int fontGlyphSide = 16;              // pixels per cell, and the advance
 constexpr std::size_t fontTextCapacity = 256;  // formatted texts keep 255 bytes
 
 // Cell g of the atlas: column g % 16, row g / 16 from the top. g outside
@@ -52,54 +52,52 @@ std::uint32_t fontGlyphSet(std::uint32_t requested);
 char fontGlyphCode(char c);
 
 class BitmapFont {
-public:
-    BitmapFont() = default;
-    ~BitmapFont() { deleteLists(); }
-    BitmapFont(const BitmapFont&) = delete;
-    BitmapFont& operator=(const BitmapFont&) = delete;
+ public:
+  BitmapFont() = default;
+  ~BitmapFont() { deleteLists(); }
+  BitmapFont(const BitmapFont&) = delete;
+  BitmapFont& operator=(const BitmapFont&) = delete;
 
-    // setTexture, then buildLists. Needs a current context and a filled atlas.
-    void init(std::uint32_t texture);
-    void setTexture(std::uint32_t texture) { texture_ = texture; }
+  // setTexture, then buildLists. Needs a current context and a filled atlas.
+  void init(std::uint32_t texture);
+  void setTexture(std::uint32_t texture) { texture_ = texture; }
 
-    // Creates the 256 lists. When the context has no lists to give
-    // (glGenLists returns 0) nothing is built and every text draws nothing.
-    // A second call rebuilds them.
-    void buildLists();
+  // Creates the 256 lists. When the context has no lists to give
+  // (glGenLists returns 0) nothing is built and every text draws nothing.
+  // A second call rebuilds them.
+  void buildLists();
 
-    // Deletes the lists if they were built; otherwise makes no GL call.
-    void deleteLists();
+  // Deletes the lists if they were built; otherwise makes no GL call.
+  void deleteLists();
 
-    // The text coordinate system, in pixels: 800 x 600 until this is called.
-    void setViewSize(std::int32_t width, std::int32_t height)
-    {
-        viewWidth_ = width;
-        viewHeight_ = height;
-    }
+  // The text coordinate system, in pixels: 800 x 600 until this is called.
+  void setViewSize(std::int32_t width, std::int32_t height) {
+    viewWidth_ = width;
+    viewHeight_ = height;
+  }
 
-    // Formats like printf into 256 bytes (longer results keep their first
-    // 255) and draws the result with its lower-left corner at (x, y) pixels
-    // from the window's lower-left corner. A null format draws nothing and
-    // makes no GL call.
-    void print(float red, float green, float blue, std::int32_t x, std::int32_t y,
-               std::uint32_t glyphSet, const char* format, ...) const
-        __attribute__((format(printf, 8, 9)));
+  // Formats like printf into 256 bytes (longer results keep their first
+  // 255) and draws the result with its lower-left corner at (x, y) pixels
+  // from the window's lower-left corner. A null format draws nothing and
+  // makes no GL call.
+  void print(float red, float green, float blue, std::int32_t x, std::int32_t y, std::uint32_t glyphSet,
+             const char* format, ...) const __attribute__((format(printf, 8, 9)));
 
-    // Draws an already formatted text of any length; as print. Draws nothing
-    // (and makes no GL call) for a null text or when the lists do not exist.
-    void drawText(float red, float green, float blue, std::int32_t x, std::int32_t y,
-                  std::uint32_t glyphSet, const char* text) const;
+  // Draws an already formatted text of any length; as print. Draws nothing
+  // (and makes no GL call) for a null text or when the lists do not exist.
+  void drawText(float red, float green, float blue, std::int32_t x, std::int32_t y, std::uint32_t glyphSet,
+                const char* text) const;
 
-    std::uint32_t texture() const { return texture_; }
-    std::uint32_t listBase() const { return listBase_; }
-    bool listsBuilt() const { return listsBuilt_; }
-    std::int32_t viewWidth() const { return viewWidth_; }
-    std::int32_t viewHeight() const { return viewHeight_; }
+  std::uint32_t texture() const { return texture_; }
+  std::uint32_t listBase() const { return listBase_; }
+  bool listsBuilt() const { return listsBuilt_; }
+  std::int32_t viewWidth() const { return viewWidth_; }
+  std::int32_t viewHeight() const { return viewHeight_; }
 
-private:
-    std::uint32_t texture_ = 0;
-    std::uint32_t listBase_ = 0;
-    bool listsBuilt_ = false;
-    std::int32_t viewWidth_ = 800;
-    std::int32_t viewHeight_ = 600;
+ private:
+  std::uint32_t texture_ = 0;
+  std::uint32_t listBase_ = 0;
+  bool listsBuilt_ = false;
+  std::int32_t viewWidth_ = 800;
+  std::int32_t viewHeight_ = 600;
 };

@@ -14,10 +14,10 @@
 // The curve a path follows. Stored as 8 bits; any value above Rosette acts as
 // Plain, like Plain itself.
 enum class PathMode : std::uint8_t {
-    Plain = 0,       // target: flat circle in the x-z plane; eye: fixed at the origin
-    Viviani = 1,     // Viviani's curve
-    SphereWave = 2,  // curve on a sphere with an oscillating polar angle
-    Rosette = 3,     // closed trigonometric space curve
+  Plain = 0,       // target: flat circle in the x-z plane; eye: fixed at the origin
+  Viviani = 1,     // Viviani's curve
+  SphereWave = 2,  // curve on a sphere with an oscillating polar angle
+  Rosette = 3,     // closed trigonometric space curve
 };
 
 // Which of the camera's two paths a curve belongs to: Plain and the Viviani
@@ -25,17 +25,17 @@ enum class PathMode : std::uint8_t {
 enum class PathRole : std::uint8_t { Target, Eye };
 
 struct CameraPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double z = 0.0;
+  double x = 0.0;
+  double y = 0.0;
+  double z = 0.0;
 };
 
 struct CameraPath {
-    PathMode mode = PathMode::Plain;
-    double radius = 1.0;    // scale applied to every coordinate
-    double step = 0.001;    // radians added to angle after every frame
-    double angle = 0.0;     // current curve parameter, radians
-    CameraPoint position;   // the point computed in the last update
+  PathMode mode = PathMode::Plain;
+  double radius = 1.0;   // scale applied to every coordinate
+  double step = 0.001;   // radians added to angle after every frame
+  double angle = 0.0;    // current curve parameter, radians
+  CameraPoint position;  // the point computed in the last update
 };
 
 namespace camera_constants {
@@ -56,24 +56,24 @@ CameraPoint pathPosition(PathMode mode, PathRole role, double angle, double radi
 double pathStartAngle(PathMode mode, int draw);
 
 class Camera {
-public:
-    CameraPath target;
-    CameraPath eye;
+ public:
+  CameraPath target;
+  CameraPath eye;
 
-    // One frame: computePositions, gluLookAt(eye, target, up (0, 1, 0)),
-    // advanceAngles. Needs a current GL context with the model-view matrix
-    // selected. Defined in camera_win.cpp.
-    void update();
+  // One frame: computePositions, gluLookAt(eye, target, up (0, 1, 0)),
+  // advanceAngles. Needs a current GL context with the model-view matrix
+  // selected. Defined in camera_win.cpp.
+  void update();
 
-    // Wraps each path's angle, then computes its position: target, then eye.
-    void computePositions();
+  // Wraps each path's angle, then computes its position: target, then eye.
+  void computePositions();
 
-    // Adds each path's step to its angle, target first, whatever the mode.
-    void advanceAngles();
+  // Adds each path's step to its angle, target first, whatever the mode.
+  void advanceAngles();
 
-    // Random start angles for both paths from one clock-seeded generator:
-    // the target draws first; a Plain eye is set to 0 without a draw.
-    void randomize();
+  // Random start angles for both paths from one clock-seeded generator:
+  // the target draws first; a Plain eye is set to 0 without a draw.
+  void randomize();
 };
 
 // The scene's camera configuration for a given cameraRate (cameraSpeed x 10):

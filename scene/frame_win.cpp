@@ -37,112 +37,103 @@ constexpr GLfloat earthDistance = 18.0f;  // from the lunar centre, in its equat
 // The stars, then the light: the camera is already on the matrix, so the
 // light stays fixed in the scene at (0, 0, 100), far beyond the lunar sphere
 // on the +z axis, however the camera moves.
-void drawStarsAndLight()
-{
-    glPushMatrix();
-    if (settings.showStars) {
-        smallStars.draw();
-        mediumStars.draw();
-        largeStars.draw();
-    }
-    glTranslatef(0.0f, 0.0f, 100.0f);
-    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-    glPopMatrix();
+void drawStarsAndLight() {
+  glPushMatrix();
+  if (settings.showStars) {
+    smallStars.draw();
+    mediumStars.draw();
+    largeStars.draw();
+  }
+  glTranslatef(0.0f, 0.0f, 100.0f);
+  glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+  glPopMatrix();
 }
 
 // A 4 x 4 quad at z = 21.7 in the direction of the light, added with a
 // screen-like blend that brightens what is behind it. Depth test stays on.
-void drawSunGlow()
-{
-    glPushMatrix();
-    glTranslated(0.0, 0.0, 22.0);
-    glColor3f(1.0f, 1.0f, 0.8f);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, sunGlowTexture);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
-    glBegin(GL_QUADS);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(2.0f, 2.0f, -0.3f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(2.0f, -2.0f, -0.3f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-2.0f, -2.0f, -0.3f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-2.0f, 2.0f, -0.3f);
-    glEnd();
-    glDisable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
-    glPopMatrix();
+void drawSunGlow() {
+  glPushMatrix();
+  glTranslated(0.0, 0.0, 22.0);
+  glColor3f(1.0f, 1.0f, 0.8f);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, sunGlowTexture);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+  glBegin(GL_QUADS);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex3f(2.0f, 2.0f, -0.3f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex3f(2.0f, -2.0f, -0.3f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex3f(-2.0f, -2.0f, -0.3f);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex3f(-2.0f, 2.0f, -0.3f);
+  glEnd();
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix();
 }
 
 // The lunar sphere turns about its vertical axis; the Earth's offset comes
 // after that turn, so it hangs over one point of the surface and circles with
 // it while spinning on its own axis. Leaves texturing on for the caller.
-void drawSpheres()
-{
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, lunarTexture);
-    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);  // GLU's polar axis (z) points up (+y)
-    glRotatef(sphereAngles.lunarAngle, 0.0f, 0.0f, 1.0f);
-    if (lunarQuadric != nullptr) {
-        gluSphere(lunarQuadric, lunarRadius, lunarSlices, lunarStacks);
-    }
-    if (settings.showEarth && earthQuadric != nullptr) {
-        glBindTexture(GL_TEXTURE_2D, earthTexture);
-        glTranslatef(0.0f, earthDistance, 0.0f);
-        glRotatef(sphereAngles.earthAngle, 0.0f, 0.0f, 1.0f);
-        gluSphere(earthQuadric, earthRadius, earthSlices, earthStacks);
-    }
+void drawSpheres() {
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, lunarTexture);
+  glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);  // GLU's polar axis (z) points up (+y)
+  glRotatef(sphereAngles.lunarAngle, 0.0f, 0.0f, 1.0f);
+  if (lunarQuadric != nullptr) {
+    gluSphere(lunarQuadric, lunarRadius, lunarSlices, lunarStacks);
+  }
+  if (settings.showEarth && earthQuadric != nullptr) {
+    glBindTexture(GL_TEXTURE_2D, earthTexture);
+    glTranslatef(0.0f, earthDistance, 0.0f);
+    glRotatef(sphereAngles.earthAngle, 0.0f, 0.0f, 1.0f);
+    gluSphere(earthQuadric, earthRadius, earthSlices, earthStacks);
+  }
 }
 
-LocalTime readLocalTime()
-{
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDayOfWeek, now.wDay,
-            now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+LocalTime readLocalTime() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDayOfWeek, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 // Every text twice with glyph set 0: the black shadow, then the coloured copy.
-void drawOverlay(float framesPerSecond)
-{
-    const OverlayFlags flags{showLogo, settings.showInfo, settings.showFps, settings.showTime};
-    OverlayFrame frame;
-    frame.screenWidth = screenWidth;
-    frame.screenHeight = screenHeight;
-    frame.framesPerSecond = framesPerSecond;
-    if (overlayShowsClock(flags)) {
-        frame.localTime = readLocalTime();  // once, for the time, date and weekday
-    }
-    const OverlayLayout layout = layOutOverlay(flags, frame, introBanner);
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const OverlayItem& item = layout.items[i];
-        font.print(shadowColor.red, shadowColor.green, shadowColor.blue, item.shadowX, item.shadowY, 0,
-                   "%s", item.text);
-        font.print(item.color.red, item.color.green, item.color.blue, item.colorX, item.colorY, 0, "%s",
-                   item.text);
-    }
+void drawOverlay(float framesPerSecond) {
+  const OverlayFlags flags{showLogo, settings.showInfo, settings.showFps, settings.showTime};
+  OverlayFrame frame;
+  frame.screenWidth = screenWidth;
+  frame.screenHeight = screenHeight;
+  frame.framesPerSecond = framesPerSecond;
+  if (overlayShowsClock(flags)) {
+    frame.localTime = readLocalTime();  // once, for the time, date and weekday
+  }
+  const OverlayLayout layout = layOutOverlay(flags, frame, introBanner);
+  for (std::size_t i = 0; i < layout.count; ++i) {
+    const OverlayItem& item = layout.items[i];
+    font.print(shadowColor.red, shadowColor.green, shadowColor.blue, item.shadowX, item.shadowY, 0, "%s", item.text);
+    font.print(item.color.red, item.color.green, item.color.blue, item.colorX, item.colorY, 0, "%s", item.text);
+  }
 }
 
 }  // namespace
 
-void renderFrame()
-{
-    const float framesPerSecond = measureFrameRate();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    advanceSphereAngles(sphereAngles, settings.animationRate);
+void renderFrame() {
+  const float framesPerSecond = measureFrameRate();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  advanceSphereAngles(sphereAngles, settings.animationRate);
 
-    glPushMatrix();  // the scene matrix
-    camera.update();
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, fullAmbient);
-    drawStarsAndLight();
-    drawSunGlow();
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, settings.showStars ? starlightAmbient : darkAmbient);
-    drawSpheres();
-    glDisable(GL_TEXTURE_2D);
-    glPopMatrix();
+  glPushMatrix();  // the scene matrix
+  camera.update();
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, fullAmbient);
+  drawStarsAndLight();
+  drawSunGlow();
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, settings.showStars ? starlightAmbient : darkAmbient);
+  drawSpheres();
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix();
 
-    drawOverlay(framesPerSecond);
+  drawOverlay(framesPerSecond);
 }

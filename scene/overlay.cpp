@@ -10,104 +10,93 @@
 
 namespace {
 
-void wrapDown(float& angle)
-{
-    if (angle >= 360.0f) {
-        angle -= 360.0f;
-    }
+void wrapDown(float& angle) {
+  if (angle >= 360.0f) {
+    angle -= 360.0f;
+  }
 }
 
-void wrapUp(float& angle)
-{
-    if (angle <= -360.0f) {
-        angle += 360.0f;
-    }
+void wrapUp(float& angle) {
+  if (angle <= -360.0f) {
+    angle += 360.0f;
+  }
 }
 
-std::int32_t clampScreenSize(std::int32_t size)
-{
-    return std::clamp<std::int32_t>(size, 0, maxScreenSize);
+std::int32_t clampScreenSize(std::int32_t size) {
+  return std::clamp<std::int32_t>(size, 0, maxScreenSize);
 }
 
 }  // namespace
 
-void advanceSphereAngles(SphereAngles& angles, float animationRate)
-{
-    // The Earth spins twice as fast as the lunar sphere turns.
-    angles.lunarAngle += animationRate * 0.2f;
-    angles.earthAngle += animationRate * 0.4f;
-    wrapDown(angles.lunarAngle);
-    wrapDown(angles.earthAngle);
-    wrapUp(angles.lunarAngle);
-    wrapUp(angles.earthAngle);
+void advanceSphereAngles(SphereAngles& angles, float animationRate) {
+  // The Earth spins twice as fast as the lunar sphere turns.
+  angles.lunarAngle += animationRate * 0.2f;
+  angles.earthAngle += animationRate * 0.4f;
+  wrapDown(angles.lunarAngle);
+  wrapDown(angles.earthAngle);
+  wrapUp(angles.lunarAngle);
+  wrapUp(angles.earthAngle);
 }
 
 // ---- Intro banner ----------------------------------------------------------
 
-std::int32_t advanceBanner(IntroBanner& banner, std::int32_t screenWidth)
-{
-    constexpr std::int32_t restX = 10;
-    if (!banner.introBannerActive) {
-        return banner.bannerX;  // gone for good: it never moves again
-    }
-    // A width within 0..maxScreenSize means the banner always reaches
-    // -screenWidth, one pixel at a time, without overflowing.
-    const std::int32_t width = clampScreenSize(screenWidth);
-    if (!banner.bannerPlaced) {
-        banner.bannerPlaced = true;
-        banner.bannerX = width + 100;  // the first frame draws it at width + 99
-    }
-    if (banner.bannerMoving) {
-        --banner.bannerX;
-    }
-    if (banner.bannerX == restX) {
-        // Counting the frame of arrival, it rests for bannerPauseFrames frames.
-        banner.bannerMoving = false;
-        --banner.bannerPauseFrames;
-    }
-    if (banner.bannerPauseFrames == 0) {
-        banner.bannerMoving = true;
-    }
-    if (banner.bannerX == -width) {
-        banner.introBannerActive = false;  // still drawn in this frame, at this x
-    }
-    return banner.bannerX;
+std::int32_t advanceBanner(IntroBanner& banner, std::int32_t screenWidth) {
+  constexpr std::int32_t restX = 10;
+  if (!banner.introBannerActive) {
+    return banner.bannerX;  // gone for good: it never moves again
+  }
+  // A width within 0..maxScreenSize means the banner always reaches
+  // -screenWidth, one pixel at a time, without overflowing.
+  const std::int32_t width = clampScreenSize(screenWidth);
+  if (!banner.bannerPlaced) {
+    banner.bannerPlaced = true;
+    banner.bannerX = width + 100;  // the first frame draws it at width + 99
+  }
+  if (banner.bannerMoving) {
+    --banner.bannerX;
+  }
+  if (banner.bannerX == restX) {
+    // Counting the frame of arrival, it rests for bannerPauseFrames frames.
+    banner.bannerMoving = false;
+    --banner.bannerPauseFrames;
+  }
+  if (banner.bannerPauseFrames == 0) {
+    banner.bannerMoving = true;
+  }
+  if (banner.bannerX == -width) {
+    banner.introBannerActive = false;  // still drawn in this frame, at this x
+  }
+  return banner.bannerX;
 }
 
 // ---- Texts -----------------------------------------------------------------
 
 namespace {
 
-const char* const weekdayNames[7] = {"SUNDAY",   "MONDAY", "TUESDAY",  "WEDNESDAY",
-                                     "THURSDAY", "FRIDAY", "SATURDAY"};
+const char* const weekdayNames[7] = {"SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY"};
 
 }  // namespace
 
 const char* const creditLine = "Moon: USGS / NASA Clementine  Earth: NASA Blue Marble";
 
-void formatTimeText(const LocalTime& time, char* out, std::size_t size)
-{
-    std::snprintf(out, size, "%02d:%02d:%02d:%03d", time.hour, time.minute, time.second,
-                  time.millisecond);
+void formatTimeText(const LocalTime& time, char* out, std::size_t size) {
+  std::snprintf(out, size, "%02d:%02d:%02d:%03d", time.hour, time.minute, time.second, time.millisecond);
 }
 
-void formatDateText(const LocalTime& time, char* out, std::size_t size)
-{
-    std::snprintf(out, size, "%02d.%02d.%d", time.day, time.month, time.year);
+void formatDateText(const LocalTime& time, char* out, std::size_t size) {
+  std::snprintf(out, size, "%02d.%02d.%d", time.day, time.month, time.year);
 }
 
-const char* weekdayName(int dayOfWeek)
-{
-    if (dayOfWeek < 0 || dayOfWeek > 6) {
-        return "";
-    }
-    return weekdayNames[dayOfWeek];
+const char* weekdayName(int dayOfWeek) {
+  if (dayOfWeek < 0 || dayOfWeek > 6) {
+    return "";
+  }
+  return weekdayNames[dayOfWeek];
 }
 
-std::int32_t weekdayOffset(int dayOfWeek)
-{
-    // 16 pixels per glyph, ending 12 pixels from the right edge.
-    return 16 * static_cast<std::int32_t>(std::strlen(weekdayName(dayOfWeek))) + 12;
+std::int32_t weekdayOffset(int dayOfWeek) {
+  // 16 pixels per glyph, ending 12 pixels from the right edge.
+  return 16 * static_cast<std::int32_t>(std::strlen(weekdayName(dayOfWeek))) + 12;
 }
 
 // ---- Logo ------------------------------------------------------------------
@@ -123,52 +112,49 @@ const LogoLetters logoLetters = {{
     {'e', 56, 55},
 }};
 
-std::int32_t logoLetterAdvance(std::int32_t visibleWidth)
-{
-    return std::clamp<std::int32_t>(visibleWidth + 1, 8, 15);
+std::int32_t logoLetterAdvance(std::int32_t visibleWidth) {
+  return std::clamp<std::int32_t>(visibleWidth + 1, 8, 15);
 }
 
-std::int32_t glyphVisibleWidth(const std::uint8_t* atlas, std::size_t atlasSize, int glyph)
-{
-    constexpr int atlasSide = 256;
-    constexpr int cellSide = 16;
-    if (atlas == nullptr || atlasSize < fontAtlasSize || glyph < 0 || glyph > 255) {
-        return -1;
+std::int32_t glyphVisibleWidth(const std::uint8_t* atlas, std::size_t atlasSize, int glyph) {
+  constexpr int atlasSide = 256;
+  constexpr int cellSide = 16;
+  if (atlas == nullptr || atlasSize < fontAtlasSize || glyph < 0 || glyph > 255) {
+    return -1;
+  }
+  const int left = (glyph % cellSide) * cellSide;
+  // Cell rows count from the top of the picture; stored rows from the bottom.
+  const int topRow = atlasSide - 1 - (glyph / cellSide) * cellSide;
+  std::int32_t width = 0;
+  for (int y = 0; y < cellSide; ++y) {
+    const std::uint8_t* row = atlas + static_cast<std::size_t>(topRow - y) * atlasSide + left;
+    for (int x = cellSide - 1; x >= width; --x) {
+      if (row[x] != 0) {
+        width = x + 1;
+        break;
+      }
     }
-    const int left = (glyph % cellSide) * cellSide;
-    // Cell rows count from the top of the picture; stored rows from the bottom.
-    const int topRow = atlasSide - 1 - (glyph / cellSide) * cellSide;
-    std::int32_t width = 0;
-    for (int y = 0; y < cellSide; ++y) {
-        const std::uint8_t* row = atlas + static_cast<std::size_t>(topRow - y) * atlasSide + left;
-        for (int x = cellSide - 1; x >= width; --x) {
-            if (row[x] != 0) {
-                width = x + 1;
-                break;
-            }
-        }
-    }
-    return width;
+  }
+  return width;
 }
 
-bool layOutLogoLetters(const std::uint8_t* atlas, std::size_t atlasSize, LogoLetters& out)
-{
-    static const char title[] = "Orvane";
-    static_assert(sizeof(title) - 1 == logoLetterCount, "one table row per title letter");
-    std::int32_t shadowX = 7;
-    for (std::size_t i = 0; i < logoLetterCount; ++i) {
-        if (i > 0) {
-            // Glyph set 0: character c is glyph c - 32.
-            const std::int32_t width = glyphVisibleWidth(atlas, atlasSize, title[i - 1] - 32);
-            if (width < 0) {
-                return false;
-            }
-            shadowX += logoLetterAdvance(width);
-        }
-        // The first colour copy sits 2 pixels left of its shadow, the others 1.
-        out[i] = {title[i], shadowX, i == 0 ? 5 : shadowX - 1};
+bool layOutLogoLetters(const std::uint8_t* atlas, std::size_t atlasSize, LogoLetters& out) {
+  static const char title[] = "Orvane";
+  static_assert(sizeof(title) - 1 == logoLetterCount, "one table row per title letter");
+  std::int32_t shadowX = 7;
+  for (std::size_t i = 0; i < logoLetterCount; ++i) {
+    if (i > 0) {
+      // Glyph set 0: character c is glyph c - 32.
+      const std::int32_t width = glyphVisibleWidth(atlas, atlasSize, title[i - 1] - 32);
+      if (width < 0) {
+        return false;
+      }
+      shadowX += logoLetterAdvance(width);
     }
-    return true;
+    // The first colour copy sits 2 pixels left of its shadow, the others 1.
+    out[i] = {title[i], shadowX, i == 0 ? 5 : shadowX - 1};
+  }
+  return true;
 }
 
 // ---- Overlay layout --------------------------------------------------------
@@ -176,88 +162,79 @@ bool layOutLogoLetters(const std::uint8_t* atlas, std::size_t atlasSize, LogoLet
 namespace {
 
 // Appends one item; the list has room for the logo and every info text at once.
-OverlayItem& addItem(OverlayLayout& layout, std::int32_t shadowX, std::int32_t shadowY,
-                     std::int32_t colorX, std::int32_t colorY, TextColor color)
-{
-    OverlayItem& item = layout.items[layout.count++];
-    item.text[0] = '\0';
-    item.shadowX = shadowX;
-    item.shadowY = shadowY;
-    item.colorX = colorX;
-    item.colorY = colorY;
-    item.color = color;
-    return item;
+OverlayItem& addItem(OverlayLayout& layout, std::int32_t shadowX, std::int32_t shadowY, std::int32_t colorX,
+                     std::int32_t colorY, TextColor color) {
+  OverlayItem& item = layout.items[layout.count++];
+  item.text[0] = '\0';
+  item.shadowX = shadowX;
+  item.shadowY = shadowY;
+  item.colorX = colorX;
+  item.colorY = colorY;
+  item.color = color;
+  return item;
 }
 
-void addText(OverlayLayout& layout, const char* text, std::int32_t shadowX, std::int32_t shadowY,
-             std::int32_t colorX, std::int32_t colorY, TextColor color)
-{
-    OverlayItem& item = addItem(layout, shadowX, shadowY, colorX, colorY, color);
-    std::snprintf(item.text, sizeof item.text, "%s", text);
+void addText(OverlayLayout& layout, const char* text, std::int32_t shadowX, std::int32_t shadowY, std::int32_t colorX,
+             std::int32_t colorY, TextColor color) {
+  OverlayItem& item = addItem(layout, shadowX, shadowY, colorX, colorY, color);
+  std::snprintf(item.text, sizeof item.text, "%s", text);
 }
 
-void addLogo(OverlayLayout& layout, std::int32_t h)
-{
-    for (const LogoLetter& letter : logoLetters) {
-        const char text[2] = {letter.letter, '\0'};
-        addText(layout, text, letter.shadowX, h - 20, letter.colorX, h - 19, titleBlue);
-    }
-    addText(layout, "TAVRIN", 7, 4, 6, 5, textGrey);
+void addLogo(OverlayLayout& layout, std::int32_t h) {
+  for (const LogoLetter& letter : logoLetters) {
+    const char text[2] = {letter.letter, '\0'};
+    addText(layout, text, letter.shadowX, h - 20, letter.colorX, h - 19, titleBlue);
+  }
+  addText(layout, "TAVRIN", 7, 4, 6, 5, textGrey);
 }
 
-void addBanner(OverlayLayout& layout, std::int32_t x)
-{
-    addText(layout, "ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
-    addText(layout, creditLine, x + 1, 9, x, 10, textGrey);
+void addBanner(OverlayLayout& layout, std::int32_t x) {
+  addText(layout, "ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
+  addText(layout, creditLine, x + 1, 9, x, 10, textGrey);
 }
 
-void addFrameRate(OverlayLayout& layout, std::int32_t h, float framesPerSecond)
-{
-    addText(layout, "FPS:", 11, h - 25, 10, h - 26, titleBlue);
-    OverlayItem& value = addItem(layout, 81, h - 25, 80, h - 26, textGrey);
-    std::snprintf(value.text, sizeof value.text, "%.2f", static_cast<double>(framesPerSecond));
+void addFrameRate(OverlayLayout& layout, std::int32_t h, float framesPerSecond) {
+  addText(layout, "FPS:", 11, h - 25, 10, h - 26, titleBlue);
+  OverlayItem& value = addItem(layout, 81, h - 25, 80, h - 26, textGrey);
+  std::snprintf(value.text, sizeof value.text, "%.2f", static_cast<double>(framesPerSecond));
 }
 
-void addClock(OverlayLayout& layout, std::int32_t w, std::int32_t h, const LocalTime& time)
-{
-    OverlayItem& clock = addItem(layout, w - 204, h - 25, w - 203, h - 26, textGrey);
-    formatTimeText(time, clock.text, sizeof clock.text);
-    OverlayItem& date = addItem(layout, w - 171, h - 57, w - 170, h - 58, textGrey);
-    formatDateText(time, date.text, sizeof date.text);
-    const std::int32_t d = weekdayOffset(time.dayOfWeek);
-    addText(layout, weekdayName(time.dayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
+void addClock(OverlayLayout& layout, std::int32_t w, std::int32_t h, const LocalTime& time) {
+  OverlayItem& clock = addItem(layout, w - 204, h - 25, w - 203, h - 26, textGrey);
+  formatTimeText(time, clock.text, sizeof clock.text);
+  OverlayItem& date = addItem(layout, w - 171, h - 57, w - 170, h - 58, textGrey);
+  formatDateText(time, date.text, sizeof date.text);
+  const std::int32_t d = weekdayOffset(time.dayOfWeek);
+  addText(layout, weekdayName(time.dayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
 }
 
 }  // namespace
 
-bool overlayShowsClock(const OverlayFlags& flags)
-{
-    return flags.showInfo && flags.showTime;
+bool overlayShowsClock(const OverlayFlags& flags) {
+  return flags.showInfo && flags.showTime;
 }
 
-OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame,
-                            IntroBanner& banner)
-{
-    static_assert(logoLetterCount + 1 + 7 <= std::tuple_size<decltype(OverlayLayout::items)>::value,
-                  "room for the logo and all info texts");
-    const std::int32_t w = clampScreenSize(frame.screenWidth);
-    const std::int32_t h = clampScreenSize(frame.screenHeight);
-    OverlayLayout layout{};
-    if (flags.showLogo) {
-        addLogo(layout, h);
-    }
-    if (!flags.showInfo) {
-        return layout;
-    }
-    if (banner.introBannerActive) {
-        // The banner advances only in frames that draw it.
-        addBanner(layout, advanceBanner(banner, frame.screenWidth));
-    }
-    if (flags.showFps) {
-        addFrameRate(layout, h, frame.framesPerSecond);
-    }
-    if (overlayShowsClock(flags)) {
-        addClock(layout, w, h, frame.localTime);
-    }
+OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame, IntroBanner& banner) {
+  static_assert(logoLetterCount + 1 + 7 <= std::tuple_size<decltype(OverlayLayout::items)>::value,
+                "room for the logo and all info texts");
+  const std::int32_t w = clampScreenSize(frame.screenWidth);
+  const std::int32_t h = clampScreenSize(frame.screenHeight);
+  OverlayLayout layout{};
+  if (flags.showLogo) {
+    addLogo(layout, h);
+  }
+  if (!flags.showInfo) {
     return layout;
+  }
+  if (banner.introBannerActive) {
+    // The banner advances only in frames that draw it.
+    addBanner(layout, advanceBanner(banner, frame.screenWidth));
+  }
+  if (flags.showFps) {
+    addFrameRate(layout, h, frame.framesPerSecond);
+  }
+  if (overlayShowsClock(flags)) {
+    addClock(layout, w, h, frame.localTime);
+  }
+  return layout;
 }

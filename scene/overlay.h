@@ -13,8 +13,8 @@
 // ---- Sphere angles ---------------------------------------------------------
 
 struct SphereAngles {
-    float lunarAngle = 30.0f;  // degrees
-    float earthAngle = 60.0f;  // degrees
+  float lunarAngle = 30.0f;  // degrees
+  float earthAngle = 60.0f;  // degrees
 };
 
 // One frame: lunar += rate x 0.2, earth += rate x 0.4 (single precision),
@@ -26,11 +26,11 @@ void advanceSphereAngles(SphereAngles& angles, float animationRate);
 // The banner enters from the right one pixel per frame, rests at x = 10 for
 // bannerPauseFrames frames and leaves to the left, once per process.
 struct IntroBanner {
-    bool introBannerActive = true;   // false for good once it has left the screen
-    bool bannerPlaced = false;       // bannerX has been set by the first call
-    std::int32_t bannerX = 0;
-    bool bannerMoving = true;
-    std::int32_t bannerPauseFrames = 1000;
+  bool introBannerActive = true;  // false for good once it has left the screen
+  bool bannerPlaced = false;      // bannerX has been set by the first call
+  std::int32_t bannerX = 0;
+  bool bannerMoving = true;
+  std::int32_t bannerPauseFrames = 1000;
 };
 
 // Advances the banner by one drawn frame and returns its x. The frame that
@@ -42,14 +42,14 @@ std::int32_t advanceBanner(IntroBanner& banner, std::int32_t screenWidth);
 
 // Local time as the Windows side reads it (the fields of SYSTEMTIME).
 struct LocalTime {
-    int year = 0;
-    int month = 0;
-    int dayOfWeek = 0;  // Sunday = 0
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int millisecond = 0;
+  int year = 0;
+  int month = 0;
+  int dayOfWeek = 0;  // Sunday = 0
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
 };
 
 constexpr std::size_t overlayTextCapacity = 64;
@@ -72,9 +72,9 @@ extern const char* const creditLine;
 // The logo title is printed letter by letter, each placed by the visible width
 // of the one before instead of the font's fixed 16-pixel advance.
 struct LogoLetter {
-    char letter;
-    std::int32_t shadowX;
-    std::int32_t colorX;
+  char letter;
+  std::int32_t shadowX;
+  std::int32_t colorX;
 };
 
 constexpr std::size_t logoLetterCount = 6;
@@ -103,9 +103,9 @@ bool layOutLogoLetters(const std::uint8_t* atlas, std::size_t atlasSize, LogoLet
 // ---- Overlay layout --------------------------------------------------------
 
 struct TextColor {
-    float red;
-    float green;
-    float blue;
+  float red;
+  float green;
+  float blue;
 };
 
 constexpr TextColor shadowColor{0.0f, 0.0f, 0.0f};
@@ -116,33 +116,33 @@ constexpr TextColor textGrey{0.8f, 0.8f, 0.8f};
 constexpr std::int32_t maxScreenSize = 1 << 24;
 
 struct OverlayFlags {
-    bool showLogo = false;
-    bool showInfo = false;
-    bool showFps = false;
-    bool showTime = false;
+  bool showLogo = false;
+  bool showInfo = false;
+  bool showFps = false;
+  bool showTime = false;
 };
 
 struct OverlayFrame {
-    std::int32_t screenWidth = 0;
-    std::int32_t screenHeight = 0;
-    float framesPerSecond = 0.0f;
-    LocalTime localTime;  // read only when overlayShowsClock
+  std::int32_t screenWidth = 0;
+  std::int32_t screenHeight = 0;
+  float framesPerSecond = 0.0f;
+  LocalTime localTime;  // read only when overlayShowsClock
 };
 
 // One text: printed in shadowColor at the shadow position, then in `color`
 // at its own position, both with glyph set 0. Pixels from the lower-left.
 struct OverlayItem {
-    char text[overlayTextCapacity];
-    std::int32_t shadowX;
-    std::int32_t shadowY;
-    std::int32_t colorX;
-    std::int32_t colorY;
-    TextColor color;
+  char text[overlayTextCapacity];
+  std::int32_t shadowX;
+  std::int32_t shadowY;
+  std::int32_t colorX;
+  std::int32_t colorY;
+  TextColor color;
 };
 
 struct OverlayLayout {
-    std::array<OverlayItem, 16> items;
-    std::size_t count = 0;
+  std::array<OverlayItem, 16> items;
+  std::size_t count = 0;
 };
 
 // Whether this frame's overlay needs the local time.
@@ -150,5 +150,4 @@ bool overlayShowsClock(const OverlayFlags& flags);
 
 // The overlay of one frame, top to bottom: logo letters and subtitle; then,
 // with showInfo, the banner (advancing it), the frame rate and the clock.
-OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame,
-                            IntroBanner& banner);
+OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame, IntroBanner& banner);

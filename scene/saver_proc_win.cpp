@@ -30,7 +30,9 @@ static bool startFailed = false;
 static bool starting = false;
 static bool closeDeferred = false;
 
-void showSceneError(const char* text) { MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR); }
+void showSceneError(const char* text) {
+  MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR);
+}
 
 static int64_t counterFrequency() {
   LARGE_INTEGER frequency;
@@ -77,7 +79,9 @@ bool startScene(BOOL previewing) {
   return true;
 }
 
-void stopScene() { releaseRenderingContext(); }
+void stopScene() {
+  releaseRenderingContext();
+}
 
 static void closeScene(HWND window) {
   stopScene();

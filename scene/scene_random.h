@@ -20,20 +20,20 @@ using SceneClockSeconds = std::int64_t (*)();
 extern SceneClockSeconds sceneClockSeconds;
 
 class SceneRandom {
-public:
-    static constexpr int maxDraw = 32767;
+ public:
+  static constexpr int maxDraw = 32767;
 
-    explicit SceneRandom(std::uint32_t seed) : state_(seed) {}
+  explicit SceneRandom(std::uint32_t seed) : state_(seed) {}
 
-    // Seeded with sceneClockSeconds(), truncated to 32 bits like srand(time(0)).
-    static SceneRandom fromClock();
+  // Seeded with sceneClockSeconds(), truncated to 32 bits like srand(time(0)).
+  static SceneRandom fromClock();
 
-    // The next integer in 0..maxDraw.
-    int next();
+  // The next integer in 0..maxDraw.
+  int next();
 
-    // The next draw divided by maxDraw: 0.0 and 1.0 are both reachable exactly.
-    double nextUnit() { return next() / static_cast<double>(maxDraw); }
+  // The next draw divided by maxDraw: 0.0 and 1.0 are both reachable exactly.
+  double nextUnit() { return next() / static_cast<double>(maxDraw); }
 
-private:
-    std::uint32_t state_;
+ private:
+  std::uint32_t state_;
 };

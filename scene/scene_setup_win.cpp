@@ -37,13 +37,13 @@ namespace {
 // The settings' "Texture Filtartion" choices, indexed by their stored value.
 // Magnification is always linear; "Linear" means nearest-texel minification.
 struct FilterChoice {
-    GLenum minFilter;
-    GLenum magFilter;
+  GLenum minFilter;
+  GLenum magFilter;
 };
 constexpr FilterChoice filterChoices[] = {
-    {GL_NEAREST, GL_LINEAR},                 // 0 "Linear"
-    {GL_LINEAR, GL_LINEAR},                  // 1 "Bilinear"
-    {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR},    // 2 "Trilinear"
+    {GL_NEAREST, GL_LINEAR},               // 0 "Linear"
+    {GL_LINEAR, GL_LINEAR},                // 1 "Bilinear"
+    {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR},  // 2 "Trilinear"
 };
 constexpr int filterChoiceCount = sizeof filterChoices / sizeof filterChoices[0];
 
@@ -51,122 +51,111 @@ constexpr GLsizei fontAtlasSide = 256;
 
 // State for the whole run. Texturing, blending and point smoothing are
 // switched on only around the drawing that needs them.
-void fixGlState()
-{
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
-    // Light 0 keeps GL's default colours and no material is set: with colour
-    // material the current colour is the ambient and diffuse reflectance.
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_COLOR_MATERIAL);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
-    glCullFace(GL_BACK);
-    glEnable(GL_CULL_FACE);
+void fixGlState() {
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  glShadeModel(GL_SMOOTH);
+  // Light 0 keeps GL's default colours and no material is set: with colour
+  // material the current colour is the ambient and diffuse reflectance.
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_COLOR_MATERIAL);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+  glCullFace(GL_BACK);
+  glEnable(GL_CULL_FACE);
 }
 
 // Filled, smooth normals, facing outward, with texture coordinates. Null when
 // GLU has no memory left; the frame then skips that sphere.
-GLUquadric* newTexturedQuadric()
-{
-    GLUquadric* quadric = gluNewQuadric();
-    if (quadric != nullptr) {
-        gluQuadricTexture(quadric, GL_TRUE);
-    }
-    return quadric;
+GLUquadric* newTexturedQuadric() {
+  GLUquadric* quadric = gluNewQuadric();
+  if (quadric != nullptr) {
+    gluQuadricTexture(quadric, GL_TRUE);
+  }
+  return quadric;
 }
 
-void chooseFilters(int textureFiltration)
-{
-    // The settings keep the value within 0..2; anything else gets their fallback, 2.
-    const bool known = textureFiltration >= 0 && textureFiltration < filterChoiceCount;
-    const FilterChoice& choice = filterChoices[known ? textureFiltration : filterChoiceCount - 1];
-    textureMinFilter = choice.minFilter;
-    textureMagFilter = choice.magFilter;
+void chooseFilters(int textureFiltration) {
+  // The settings keep the value within 0..2; anything else gets their fallback, 2.
+  const bool known = textureFiltration >= 0 && textureFiltration < filterChoiceCount;
+  const FilterChoice& choice = filterChoices[known ? textureFiltration : filterChoiceCount - 1];
+  textureMinFilter = choice.minFilter;
+  textureMagFilter = choice.magFilter;
 }
 
 // One luminance channel, filtered linearly whatever the setting, no mipmaps.
 // The default unpack alignment of 4 still holds and suits 256-byte rows.
-GLuint uploadFontAtlas(const RgbImage& atlas)
-{
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, 1, fontAtlasSide, fontAtlasSide, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                 atlas.pixels);
-    return name;
+GLuint uploadFontAtlas(const RgbImage& atlas) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, 1, fontAtlasSide, fontAtlasSide, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, atlas.pixels);
+  return name;
 }
 
 // A decoded picture with its full mipmap chain (built for every filter
 // choice). Rows come bottom-up, the order GL expects. GLU scales a picture
 // larger than the implementation's maximum texture size down.
-GLuint uploadPicture(const RgbImage& image, GLenum pixelFormat)
-{
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(textureMinFilter));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(textureMagFilter));
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, pixelFormat, GL_UNSIGNED_BYTE,
-                      image.pixels);
-    return name;
+GLuint uploadPicture(const RgbImage& image, GLenum pixelFormat) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(textureMinFilter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(textureMagFilter));
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, pixelFormat, GL_UNSIGNED_BYTE, image.pixels);
+  return name;
 }
 
 // The decoder delivers B, G, R. The Earth map goes up as BGR and shows its
 // stored colours; the lunar map and the sun glow go up as RGB, so their red
 // and blue trade places: the stored red glow shows blue, and the slightly
 // bluish grey surface a slightly warm one. That is the look of the scene.
-void uploadPictures()
-{
-    lunarTexture = uploadPicture(*lunarMap, GL_RGB);
-    earthTexture = uploadPicture(*earthMap, GL_BGR_EXT);
-    sunGlowTexture = uploadPicture(*sunGlowImage, GL_RGB);
+void uploadPictures() {
+  lunarTexture = uploadPicture(*lunarMap, GL_RGB);
+  earthTexture = uploadPicture(*earthMap, GL_BGR_EXT);
+  sunGlowTexture = uploadPicture(*sunGlowImage, GL_RGB);
 }
 
 // Both paths start at angle 0 unless the settings ask for a random start.
-void aimCamera()
-{
-    configureSceneCamera(camera, settings.cameraRate);
-    if (settings.randomCamera) {
-        camera.randomize();
-    }
+void aimCamera() {
+  configureSceneCamera(camera, settings.cameraRate);
+  if (settings.randomCamera) {
+    camera.randomize();
+  }
 }
 
 // Three layers on one sphere: many tiny stars, fewer medium, a few large.
 // Layers generated within the same second share their first positions, so
 // some small stars show a larger dot on top; that is part of the look.
-void generateStars()
-{
-    const StarLayerCounts counts = starLayerCounts(settings.starsAmount);
-    const float mediumSize = starPointSizeMedium(starPointSizeMin, starPointSizeMax);
-    smallStars.generate(starFieldRadius, counts.small, starPointSizeMin, 1.0f, 1.0f, 1.0f);
-    mediumStars.generate(starFieldRadius, counts.medium, mediumSize, 1.0f, 1.0f, 1.0f);
-    largeStars.generate(starFieldRadius, counts.large, starPointSizeMax, 1.0f, 1.0f, 1.0f);
-    smallStars.setSmooth(settings.smoothStars);
-    mediumStars.setSmooth(settings.smoothStars);
-    largeStars.setSmooth(settings.smoothStars);
+void generateStars() {
+  const StarLayerCounts counts = starLayerCounts(settings.starsAmount);
+  const float mediumSize = starPointSizeMedium(starPointSizeMin, starPointSizeMax);
+  smallStars.generate(starFieldRadius, counts.small, starPointSizeMin, 1.0f, 1.0f, 1.0f);
+  mediumStars.generate(starFieldRadius, counts.medium, mediumSize, 1.0f, 1.0f, 1.0f);
+  largeStars.generate(starFieldRadius, counts.large, starPointSizeMax, 1.0f, 1.0f, 1.0f);
+  smallStars.setSmooth(settings.smoothStars);
+  mediumStars.setSmooth(settings.smoothStars);
+  largeStars.setSmooth(settings.smoothStars);
 }
 
 }  // namespace
 
-void setUpScene()
-{
-    fixGlState();
-    lunarQuadric = newTexturedQuadric();
-    earthQuadric = newTexturedQuadric();
-    chooseFilters(settings.textureFiltration);
-    fontTexture = uploadFontAtlas(*fontAtlasImage);
-    uploadPictures();
-    font.init(fontTexture);
-    aimCamera();
-    generateStars();
+void setUpScene() {
+  fixGlState();
+  lunarQuadric = newTexturedQuadric();
+  earthQuadric = newTexturedQuadric();
+  chooseFilters(settings.textureFiltration);
+  fontTexture = uploadFontAtlas(*fontAtlasImage);
+  uploadPictures();
+  font.init(fontTexture);
+  aimCamera();
+  generateStars();
 }

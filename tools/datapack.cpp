@@ -57,9 +57,9 @@ std::vector<uint8_t> toBmp(const RgbImage& image) {
   out.push_back('B');
   out.push_back('M');
   putLittleEndian(out, 14 + 40 + pixelBytes, 4);  // file size
-  putLittleEndian(out, 0, 4);                      // reserved
-  putLittleEndian(out, 14 + 40, 4);                // offset of the pixels
-  putLittleEndian(out, 40, 4);                     // BITMAPINFOHEADER size
+  putLittleEndian(out, 0, 4);                     // reserved
+  putLittleEndian(out, 14 + 40, 4);               // offset of the pixels
+  putLittleEndian(out, 40, 4);                    // BITMAPINFOHEADER size
   putLittleEndian(out, uint32_t(image.width), 4);
   putLittleEndian(out, uint32_t(image.height), 4);  // positive: bottom-up
   putLittleEndian(out, 1, 2);                       // planes
@@ -139,8 +139,7 @@ bool verifyPack(const char* path) {
       int32_t height = 0;
       int32_t headerLength = 0;
       decoder.readHeader(images[i].data, images[i].length, width, height, headerLength);
-      std::printf("%s: image %d: %d x %d, %d bytes, inside the subset\n", path, i + 1, width, height,
-                  images[i].length);
+      std::printf("%s: image %d: %d x %d, %d bytes, inside the subset\n", path, i + 1, width, height, images[i].length);
     }
   }
   return clean;
@@ -194,7 +193,9 @@ int decode(int argc, char** argv) {
   return 0;
 }
 
-void printHeaderMessage(const char* text) { std::fprintf(stderr, "datapack: decoder: %s\n", text); }
+void printHeaderMessage(const char* text) {
+  std::fprintf(stderr, "datapack: decoder: %s\n", text);
+}
 
 }  // namespace
 

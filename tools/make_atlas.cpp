@@ -43,7 +43,7 @@ constexpr int kAtlasSize = 256;
 constexpr int kCell = 16;
 constexpr int kCellsPerRow = kAtlasSize / kCell;  // 16
 constexpr int kGlyphsPerSet = 128;
-constexpr int kFirstCode = 32;                     // the space, glyph 0 of a set
+constexpr int kFirstCode = 32;                             // the space, glyph 0 of a set
 constexpr int kLastCode = kFirstCode + kGlyphsPerSet - 1;  // 159
 constexpr int kLastDrawnCode = 126;
 constexpr int kMaxInkWidth = kCell - 1;
@@ -55,9 +55,15 @@ constexpr int kLogoFirstColourX = 5;
 constexpr int kLogoMinStep = 8;
 constexpr int kLogoMaxStep = 15;
 
-int glyphIndex(int set, int code) { return set * kGlyphsPerSet + code - kFirstCode; }
-int cellLeft(int glyph) { return glyph % kCellsPerRow * kCell; }
-int cellTop(int glyph) { return glyph / kCellsPerRow * kCell; }
+int glyphIndex(int set, int code) {
+  return set * kGlyphsPerSet + code - kFirstCode;
+}
+int cellLeft(int glyph) {
+  return glyph % kCellsPerRow * kCell;
+}
+int cellTop(int glyph) {
+  return glyph / kCellsPerRow * kCell;
+}
 
 // The upright atlas picture, rows top-down while it is composed.
 struct Picture {
@@ -96,9 +102,12 @@ struct Options {
 
 FT_Int32 loadFlags(Hinting hinting) {
   switch (hinting) {
-    case Hinting::none: return FT_LOAD_RENDER | FT_LOAD_NO_HINTING;
-    case Hinting::light: return FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT;
-    case Hinting::normal: break;
+    case Hinting::none:
+      return FT_LOAD_RENDER | FT_LOAD_NO_HINTING;
+    case Hinting::light:
+      return FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT;
+    case Hinting::normal:
+      break;
   }
   return FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL;
 }
@@ -130,8 +139,7 @@ bool trimBitmap(const FT_GlyphSlot slot, Ink& ink) {
   ink.bearing = std::max(0, slot->bitmap_left + left);
   ink.samples.resize(static_cast<size_t>(ink.width) * ink.height);
   for (int y = 0; y < ink.height; ++y)
-    for (int x = 0; x < ink.width; ++x)
-      ink.samples[static_cast<size_t>(y) * ink.width + x] = sample(left + x, top + y);
+    for (int x = 0; x < ink.width; ++x) ink.samples[static_cast<size_t>(y) * ink.width + x] = sample(left + x, top + y);
   return true;
 }
 
@@ -173,8 +181,7 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
     Ink& ink = inks[code - kFirstCode];
     double squeeze = 1.0;
     ok = renderGlyph(face, code, hinting, ink, squeeze);
-    if (ok && squeeze < 1.0)
-      std::printf("set %d: '%c' squeezed to %.0f%% width\n", set, code, squeeze * 100.0);
+    if (ok && squeeze < 1.0) std::printf("set %d: '%c' squeezed to %.0f%% width\n", set, code, squeeze * 100.0);
     if (ok && ink.height > 0) {
       maxAbove = std::max(maxAbove, ink.above);
       maxBelow = std::max(maxBelow, ink.below());
@@ -184,20 +191,19 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
   if (!ok) return false;
 
   if (maxAbove + maxBelow > kCell) {
-    std::fprintf(stderr, "make_atlas: set %d at %d px needs %d rows (%d above, %d below the baseline):",
-                 set, source.pixelSize, maxAbove + maxBelow, maxAbove, maxBelow);
+    std::fprintf(stderr, "make_atlas: set %d at %d px needs %d rows (%d above, %d below the baseline):", set,
+                 source.pixelSize, maxAbove + maxBelow, maxAbove, maxBelow);
     for (int code = kFirstCode; code <= kLastDrawnCode; ++code) {
       const Ink& ink = inks[code - kFirstCode];
-      if (ink.height > 0 && (ink.above == maxAbove || ink.below() == maxBelow))
-        std::fprintf(stderr, " '%c'", code);
+      if (ink.height > 0 && (ink.above == maxAbove || ink.below() == maxBelow)) std::fprintf(stderr, " '%c'", code);
     }
     std::fprintf(stderr, "\n");
     return false;
   }
   // Spare rows go half above, half below the tallest ink, the odd one on top.
   const int baseline = maxAbove + (kCell - maxAbove - maxBelow + 1) / 2;  // rows from the cell top
-  std::printf("set %d: %d px, ink %d rows above and %d below the baseline, baseline %d rows from the cell top\n",
-              set, source.pixelSize, maxAbove, maxBelow, baseline);
+  std::printf("set %d: %d px, ink %d rows above and %d below the baseline, baseline %d rows from the cell top\n", set,
+              source.pixelSize, maxAbove, maxBelow, baseline);
   for (int code = kFirstCode; code <= kLastDrawnCode; ++code) {
     const Ink& ink = inks[code - kFirstCode];
     const int glyph = glyphIndex(set, code);
@@ -287,8 +293,7 @@ struct Canvas {
 
 // Blends a text the way the saver's font does: a mask pass that darkens by
 // the glyph luminance L, then a colour pass adding L x colour.
-void blendText(Canvas& canvas, const Picture& atlas, int x, int y, const char* text,
-               const float colour[3]) {
+void blendText(Canvas& canvas, const Picture& atlas, int x, int y, const char* text, const float colour[3]) {
   for (int i = 0; text[i] != '\0'; ++i) {
     const int glyph = glyphIndex(0, static_cast<unsigned char>(text[i]));
     for (int row = 0; row < kCell; ++row) {
@@ -352,15 +357,22 @@ bool parseOptions(int argc, char** argv, Options& options) {
       if (!parseSet(value, options.sets[1])) return false;
     } else if (name == "--hinting") {
       const std::string h = value;
-      if (h == "none") options.hinting = Hinting::none;
-      else if (h == "light") options.hinting = Hinting::light;
-      else if (h == "normal") options.hinting = Hinting::normal;
-      else return false;
+      if (h == "none")
+        options.hinting = Hinting::none;
+      else if (h == "light")
+        options.hinting = Hinting::light;
+      else if (h == "normal")
+        options.hinting = Hinting::normal;
+      else
+        return false;
     } else if (name == "--align") {
       const std::string a = value;
-      if (a == "ink") options.alignOrigin = false;
-      else if (a == "origin") options.alignOrigin = true;
-      else return false;
+      if (a == "ink")
+        options.alignOrigin = false;
+      else if (a == "origin")
+        options.alignOrigin = true;
+      else
+        return false;
     } else if (name == "--logo-gap") {
       char* end = nullptr;
       options.logoGap = static_cast<int>(std::strtol(value, &end, 10));
@@ -408,8 +420,7 @@ int main(int argc, char** argv) {
   for (const LogoLetter& row : logo) std::printf("  '%c' %2d %2d\n", row.letter, row.shadowX, row.colourX);
 
   ok = writeAtlas(picture, options.outPath);
-  if (ok && !options.previewPath.empty())
-    ok = writeFile(options.previewPath, "P5\n256 256\n255\n", picture.samples);
+  if (ok && !options.previewPath.empty()) ok = writeFile(options.previewPath, "P5\n256 256\n255\n", picture.samples);
   if (ok && !options.logoPreviewPath.empty()) ok = writeLogoPreview(picture, logo, options.logoPreviewPath);
   return ok ? 0 : 1;
 }

@@ -38,20 +38,32 @@ constexpr double kPi = 3.14159265358979323846;
 
 // sRGB transfer curve, both ways, so that averaging and lighting happen in
 // linear light.
-double toLinear(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
+double toLinear(double v) {
+  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
 double toSrgb(double v) {
   v = std::clamp(v, 0.0, 1.0);
   return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
 }
-uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
+uint8_t toByte(double v) {
+  return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+}
 
 struct Vec3 {
   double x, y, z;
 };
-Vec3 operator*(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 normalised(const Vec3& a) { return a * (1.0 / std::sqrt(dot(a, a))); }
+Vec3 operator*(const Vec3& a, double s) {
+  return {a.x * s, a.y * s, a.z * s};
+}
+Vec3 operator+(const Vec3& a, const Vec3& b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+double dot(const Vec3& a, const Vec3& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec3 normalised(const Vec3& a) {
+  return a * (1.0 / std::sqrt(dot(a, a)));
+}
 
 // One level of the map pyramid: linear RGB, rows top-down (north first).
 struct MapLevel {
@@ -68,18 +80,17 @@ bool readPpm(const std::string& path, MapLevel& level) {
     return false;
   }
   int maxval = 0;
-  const bool header = std::fscanf(file, "P6 %d %d %d", &level.width, &level.height, &maxval) == 3 &&
-                      std::fgetc(file) != EOF;
-  const bool sane = header && maxval == 255 && level.width >= 2 && level.height >= 1 &&
-                    level.width <= 16384 && level.height <= 16384;
+  const bool header =
+      std::fscanf(file, "P6 %d %d %d", &level.width, &level.height, &maxval) == 3 && std::fgetc(file) != EOF;
+  const bool sane =
+      header && maxval == 255 && level.width >= 2 && level.height >= 1 && level.width <= 16384 && level.height <= 16384;
   // Allocate only what the file really holds, whatever its header claims.
   const size_t needed = sane ? static_cast<size_t>(level.width) * level.height * 3 : 0;
   const long start = std::ftell(file);
   const bool seekable = start >= 0 && std::fseek(file, 0, SEEK_END) == 0;
   const long end = seekable ? std::ftell(file) : -1;
   std::vector<uint8_t> bytes;
-  if (sane && end >= start && static_cast<size_t>(end - start) >= needed &&
-      std::fseek(file, start, SEEK_SET) == 0) {
+  if (sane && end >= start && static_cast<size_t>(end - start) >= needed && std::fseek(file, start, SEEK_SET) == 0) {
     bytes.resize(needed);
     if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) bytes.clear();
   }
@@ -109,8 +120,8 @@ std::vector<MapLevel> buildPyramid(MapLevel base) {
       for (int x = 0; x < to.width; ++x)
         for (int c = 0; c < 3; ++c)
           to.rgb[(static_cast<size_t>(y) * to.width + x) * 3 + c] =
-              0.25f * (from.at(2 * x, 2 * y)[c] + from.at(2 * x + 1, 2 * y)[c] +
-                       from.at(2 * x, 2 * y + 1)[c] + from.at(2 * x + 1, 2 * y + 1)[c]);
+              0.25f * (from.at(2 * x, 2 * y)[c] + from.at(2 * x + 1, 2 * y)[c] + from.at(2 * x, 2 * y + 1)[c] +
+                       from.at(2 * x + 1, 2 * y + 1)[c]);
     levels.push_back(std::move(to));
   }
   return levels;
@@ -123,7 +134,9 @@ Vec3 sampleMap(const MapLevel& level, double longitude, double latitude) {
   const double v = (kPi / 2.0 - latitude) / kPi * level.height - 0.5;
   const double fu = std::floor(u), fv = std::floor(v);
   const double tu = u - fu, tv = v - fv;
-  auto wrapX = [&](double x) { return static_cast<int>(((static_cast<long>(x) % level.width) + level.width) % level.width); };
+  auto wrapX = [&](double x) {
+    return static_cast<int>(((static_cast<long>(x) % level.width) + level.width) % level.width);
+  };
   auto clampY = [&](double y) { return static_cast<int>(std::clamp(y, 0.0, level.height - 1.0)); };
   const int x0 = wrapX(fu), x1 = wrapX(fu + 1), y0 = clampY(fv), y1 = clampY(fv + 1);
   Vec3 result{0, 0, 0};
@@ -141,20 +154,20 @@ Vec3 sampleMap(const MapLevel& level, double longitude, double latitude) {
 struct GlobeOptions {
   std::string mapPath;
   std::string outPath;
-  int size = 256;             // output picture, square
-  double diameter = 0;        // globe diameter in pixels; 0 = size
-  int supersample = 4;        // S x S samples per pixel
+  int size = 256;                 // output picture, square
+  double diameter = 0;            // globe diameter in pixels; 0 = size
+  int supersample = 4;            // S x S samples per pixel
   Vec3 light{-0.55, 0.45, 0.70};  // towards the light: upper left, in front
   double centreLongitude = 0;     // degrees, the map point facing the viewer
   double centreLatitude = 0;
-  double exposure = 1.0;      // scales the lit surface
-  double contrast = 1.0;      // albedo contrast about its mean, for tiny sizes
-  double saturation = 1.0;    // 0 turns the map grey; the map's faint tint turns muddy when contrast rises
-  double night = 0.004;       // linear level of the unlit side
-  double softness = 0.08;     // width of the terminator, in cosine units
-  double lommel = 0.6;        // share of the Lommel-Seeliger law in the shading
-  double rimWidth = 0;        // outer ring, in radii, darkened so that a small
-  double rimDarken = 0;       // icon keeps its outline on a light background
+  double exposure = 1.0;    // scales the lit surface
+  double contrast = 1.0;    // albedo contrast about its mean, for tiny sizes
+  double saturation = 1.0;  // 0 turns the map grey; the map's faint tint turns muddy when contrast rises
+  double night = 0.004;     // linear level of the unlit side
+  double softness = 0.08;   // width of the terminator, in cosine units
+  double lommel = 0.6;      // share of the Lommel-Seeliger law in the shading
+  double rimWidth = 0;      // outer ring, in radii, darkened so that a small
+  double rimDarken = 0;     // icon keeps its outline on a light background
 };
 
 double smoothstep(double edge0, double edge1, double x) {
@@ -164,9 +177,9 @@ double smoothstep(double edge0, double edge1, double x) {
 
 // Brightness factor of a surface point with normal n seen along +z.
 double shade(const GlobeOptions& o, const Vec3& light, const Vec3& n) {
-  const double mu0 = dot(n, light);  // cosine to the light
-  const double mu = std::max(n.z, 1e-3);  // cosine to the viewer
-  const double lit = std::max(mu0, 0.0);      // Lambert
+  const double mu0 = dot(n, light);              // cosine to the light
+  const double mu = std::max(n.z, 1e-3);         // cosine to the viewer
+  const double lit = std::max(mu0, 0.0);         // Lambert
   const double lommel = 2.0 * lit / (lit + mu);  // 1 all over a full disk
   const double law = (1.0 - o.lommel) * lit + o.lommel * lommel;
   // Soften the edge of the day side: the law alone ends with a crease.
@@ -224,8 +237,7 @@ Vec3 surfaceColour(const GlobeOptions& o, const GlobeScene& scene, double x, dou
   const double mean = scene.meanAlbedo;
   auto stretch = [&](double a) { return mean * std::pow(std::max(a, 0.0) / mean, o.contrast); };
   albedo = Vec3{stretch(albedo.x), stretch(albedo.y), stretch(albedo.z)};
-  const double rim =
-      o.rimWidth > 0 ? 1.0 - o.rimDarken * smoothstep(1.0 - o.rimWidth, 1.0, std::sqrt(r2)) : 1.0;
+  const double rim = o.rimWidth > 0 ? 1.0 - o.rimDarken * smoothstep(1.0 - o.rimWidth, 1.0, std::sqrt(r2)) : 1.0;
   return albedo * (shade(o, scene.light, n) * rim);
 }
 
@@ -275,7 +287,9 @@ struct StarOptions {
 };
 
 // Uniform in [0, 1) from the generator's raw 32-bit output.
-double unit(std::mt19937& generator) { return generator() / 4294967296.0; }
+double unit(std::mt19937& generator) {
+  return generator() / 4294967296.0;
+}
 
 bool renderStars(const StarOptions& o) {
   std::vector<double> sky(static_cast<size_t>(o.width) * o.height * 3, 0.0);
@@ -285,8 +299,8 @@ bool renderStars(const StarOptions& o) {
     // Steep power law: most stars faint, a handful bright.
     const double brightness = 0.015 + 0.8 * std::pow(unit(generator), 9.0);
     const double tint = unit(generator);
-    const Vec3 colour = tint < 0.15   ? Vec3{0.75, 0.85, 1.0}   // hot, bluish
-                        : tint < 0.25 ? Vec3{1.0, 0.88, 0.7}    // cool, yellowish
+    const Vec3 colour = tint < 0.15   ? Vec3{0.75, 0.85, 1.0}  // hot, bluish
+                        : tint < 0.25 ? Vec3{1.0, 0.88, 0.7}   // cool, yellowish
                                       : Vec3{1.0, 1.0, 1.0};
     // Brighter stars spread a little wider, as on a photograph.
     const double sigma = 0.4 + 0.45 * brightness;
@@ -295,8 +309,8 @@ bool renderStars(const StarOptions& o) {
       for (int x = static_cast<int>(cx) - reach; x <= static_cast<int>(cx) + reach; ++x) {
         if (x < 0 || y < 0 || x >= o.width || y >= o.height) continue;
         const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
-        const double energy = brightness * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) /
-                              (2 * kPi * sigma * sigma) * 2.0;
+        const double energy =
+            brightness * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) / (2 * kPi * sigma * sigma) * 2.0;
         double* p = &sky[(static_cast<size_t>(y) * o.width + x) * 3];
         p[0] += energy * colour.x;
         p[1] += energy * colour.y;
@@ -325,8 +339,7 @@ bool parseNumber(const char* text, double low, double high, double& value) {
 
 bool parseVector(const char* text, Vec3& value) {
   char tail = 0;
-  return std::sscanf(text, "%lf,%lf,%lf%c", &value.x, &value.y, &value.z, &tail) == 3 &&
-         dot(value, value) > 1e-6;
+  return std::sscanf(text, "%lf,%lf,%lf%c", &value.x, &value.y, &value.z, &tail) == 3 && dot(value, value) > 1e-6;
 }
 
 bool parseGlobe(int argc, char** argv, GlobeOptions& o) {
@@ -335,24 +348,51 @@ bool parseGlobe(int argc, char** argv, GlobeOptions& o) {
     const char* v = argv[i + 1];
     double number = 0;
     bool ok = true;
-    if (name == "--map") o.mapPath = v;
-    else if (name == "--out") o.outPath = v;
-    else if (name == "--light") ok = parseVector(v, o.light);
-    else if (!parseNumber(v, -1e6, 1e6, number)) ok = false;
-    else if (name == "--size") { o.size = static_cast<int>(number); ok = o.size >= 1 && o.size <= 4096; }
-    else if (name == "--diameter") { o.diameter = number; ok = number > 0; }
-    else if (name == "--supersample") { o.supersample = static_cast<int>(number); ok = number >= 1 && number <= 32; }
-    else if (name == "--longitude") o.centreLongitude = number;
-    else if (name == "--latitude") { o.centreLatitude = number; ok = std::fabs(number) <= 90; }
-    else if (name == "--exposure") o.exposure = number;
-    else if (name == "--contrast") o.contrast = number;
-    else if (name == "--saturation") { o.saturation = number; ok = number >= 0; }
-    else if (name == "--night") o.night = number;
-    else if (name == "--rim-width") { o.rimWidth = number; ok = number > 0 && number <= 1; }
-    else if (name == "--rim-darken") { o.rimDarken = number; ok = number >= 0 && number <= 1; }
-    else if (name == "--softness") { o.softness = number; ok = number > 0; }
-    else if (name == "--lommel") { o.lommel = number; ok = number >= 0 && number <= 1; }
-    else ok = false;
+    if (name == "--map")
+      o.mapPath = v;
+    else if (name == "--out")
+      o.outPath = v;
+    else if (name == "--light")
+      ok = parseVector(v, o.light);
+    else if (!parseNumber(v, -1e6, 1e6, number))
+      ok = false;
+    else if (name == "--size") {
+      o.size = static_cast<int>(number);
+      ok = o.size >= 1 && o.size <= 4096;
+    } else if (name == "--diameter") {
+      o.diameter = number;
+      ok = number > 0;
+    } else if (name == "--supersample") {
+      o.supersample = static_cast<int>(number);
+      ok = number >= 1 && number <= 32;
+    } else if (name == "--longitude")
+      o.centreLongitude = number;
+    else if (name == "--latitude") {
+      o.centreLatitude = number;
+      ok = std::fabs(number) <= 90;
+    } else if (name == "--exposure")
+      o.exposure = number;
+    else if (name == "--contrast")
+      o.contrast = number;
+    else if (name == "--saturation") {
+      o.saturation = number;
+      ok = number >= 0;
+    } else if (name == "--night")
+      o.night = number;
+    else if (name == "--rim-width") {
+      o.rimWidth = number;
+      ok = number > 0 && number <= 1;
+    } else if (name == "--rim-darken") {
+      o.rimDarken = number;
+      ok = number >= 0 && number <= 1;
+    } else if (name == "--softness") {
+      o.softness = number;
+      ok = number > 0;
+    } else if (name == "--lommel") {
+      o.lommel = number;
+      ok = number >= 0 && number <= 1;
+    } else
+      ok = false;
     if (!ok) {
       std::fprintf(stderr, "render_moon: bad option %s %s\n", name.c_str(), v);
       return false;
@@ -364,8 +404,8 @@ bool parseGlobe(int argc, char** argv, GlobeOptions& o) {
 bool parseStars(int argc, char** argv, StarOptions& o) {
   if (argc != 7) return false;
   double w = 0, h = 0, n = 0, seed = 0;
-  if (!parseNumber(argv[2], 1, 8192, w) || !parseNumber(argv[3], 1, 8192, h) ||
-      !parseNumber(argv[4], 0, 1e6, n) || !parseNumber(argv[5], 0, 4294967295.0, seed))
+  if (!parseNumber(argv[2], 1, 8192, w) || !parseNumber(argv[3], 1, 8192, h) || !parseNumber(argv[4], 0, 1e6, n) ||
+      !parseNumber(argv[5], 0, 4294967295.0, seed))
     return false;
   o.width = static_cast<int>(w);
   o.height = static_cast<int>(h);

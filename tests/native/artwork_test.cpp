@@ -20,13 +20,18 @@ std::vector<uint8_t> readResource(const char* name) {
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
 
 // The atlas as the font sees it: cell (g % 16, g / 16) counted from the top
 // of the upright picture, whose bottom row is the first row of the file.
 class GlyphAtlas : public ::testing::Test {
  protected:
-  void SetUp() override { atlas = readResource("glyphs.bin"); ASSERT_EQ(atlas.size(), 65536u); }
+  void SetUp() override {
+    atlas = readResource("glyphs.bin");
+    ASSERT_EQ(atlas.size(), 65536u);
+  }
 
   static int glyph(int set, char c) { return set * 128 + static_cast<unsigned char>(c) - 32; }
   // Sample at column x and row y of a glyph's cell, y counted down from the cell's top.
@@ -40,11 +45,13 @@ class GlyphAtlas : public ::testing::Test {
     return n;
   }
   int firstInkRow(int g) const {
-    for (int y = 0; y < 16; ++y) if (litInRow(g, y) > 0) return y;
+    for (int y = 0; y < 16; ++y)
+      if (litInRow(g, y) > 0) return y;
     return -1;
   }
   int lastInkRow(int g) const {
-    for (int y = 15; y >= 0; --y) if (litInRow(g, y) > 0) return y;
+    for (int y = 15; y >= 0; --y)
+      if (litInRow(g, y) > 0) return y;
     return -1;
   }
   bool empty(int g) const { return firstInkRow(g) < 0; }
@@ -91,13 +98,13 @@ TEST(Artwork, DialogPictureIsABottomUpUncompressed24BitBitmap) {
   ASSERT_GE(bmp.size(), 54u);
   EXPECT_EQ(bmp[0], 'B');
   EXPECT_EQ(bmp[1], 'M');
-  EXPECT_EQ(le32(bmp, 14), 40u);                            // BITMAPINFOHEADER
+  EXPECT_EQ(le32(bmp, 14), 40u);  // BITMAPINFOHEADER
   const int32_t width = static_cast<int32_t>(le32(bmp, 18));
   const int32_t height = static_cast<int32_t>(le32(bmp, 22));  // positive: bottom-up
   EXPECT_EQ(width, 165);
   EXPECT_EQ(height, 400);
-  EXPECT_EQ(le16(bmp, 28), 24);                             // bits per pixel
-  EXPECT_EQ(le32(bmp, 30), 0u);                             // BI_RGB
+  EXPECT_EQ(le16(bmp, 28), 24);  // bits per pixel
+  EXPECT_EQ(le32(bmp, 30), 0u);  // BI_RGB
   const size_t stride = (3 * 165 + 3) / 4 * 4;
   EXPECT_EQ(bmp.size(), le32(bmp, 10) + stride * 400);
 }

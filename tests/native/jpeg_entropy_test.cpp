@@ -21,7 +21,9 @@ jpegtest::Decoded decodeBoth(const Bytes& stream) {
 }
 
 // The luma sample of MCU m of a one-row picture of 8 x 8 MCUs.
-int lumaOfMcu(const jpegtest::Decoded& decoded, int m) { return decoded.pixel(8 * m, 0)[1]; }
+int lumaOfMcu(const jpegtest::Decoded& decoded, int m) {
+  return decoded.pixel(8 * m, 0)[1];
+}
 
 // Decodes the first block of a stream with the plain path's block decoder.
 void firstBlock(const Bytes& stream, int16_t* coefficients) {
@@ -41,7 +43,8 @@ TEST(JpegEntropy, StuffedByteIsDataFF) {
   jpegtest::writeBlock(bits, codes.block(), 0);
   bits.flush();
   bool stuffed = false;
-  for (size_t i = 0; i + 1 < bits.bytes.size(); ++i) stuffed = stuffed || (bits.bytes[i] == 0xFF && bits.bytes[i + 1] == 0);
+  for (size_t i = 0; i + 1 < bits.bytes.size(); ++i)
+    stuffed = stuffed || (bits.bytes[i] == 0xFF && bits.bytes[i + 1] == 0);
   ASSERT_TRUE(stuffed);
   const Bytes stream = jpegtest::headerFor(8, 8).data(bits.bytes).eoi().bytes;
   int16_t coefficients[64];
@@ -105,7 +108,7 @@ TEST(JpegEntropy, ZeroRunsAndARunPastTheEnd) {
 // 40 MCUs in one row with DRI 4: ten intervals separated by RST0..RST7,
 // RST0, RST1. Each interval codes its DC values afresh from 0.
 struct RestartPicture {
-  std::vector<Bytes> intervals;  // entropy data of each interval, padded
+  std::vector<Bytes> intervals;                          // entropy data of each interval, padded
   static int lumaDc(int m) { return 64 * (1 + m % 7); }  // sample 128 + 8 (1 + m % 7)
 };
 

@@ -233,8 +233,7 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
     int32_t width = 0;
     int32_t height = 0;
     int32_t headerLength = 0;
-    EXPECT_FALSE(decoder.readHeader(c.stream.data(), int32_t(c.stream.size()), width, height, headerLength))
-        << c.name;
+    EXPECT_FALSE(decoder.readHeader(c.stream.data(), int32_t(c.stream.size()), width, height, headerLength)) << c.name;
     EXPECT_EQ(c.fault, decoder.headerFault()) << c.name << ": " << jpegHeaderFaultText(decoder.headerFault());
     ASSERT_EQ(size_t(1), jpegtest::MessageLog::messages().size()) << c.name;
     EXPECT_EQ("Can not read the file header", jpegtest::MessageLog::messages()[0]);

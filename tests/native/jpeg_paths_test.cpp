@@ -79,7 +79,7 @@ TEST(JpegIdct, GuardWeightsCoverTheLinearForms) {
   const Form d7 = add(z11, z13, 1), u = mul(add(z11, z13, -1), 362), z5 = mul(add(z10, z12, 1), 473);
   const Form w = add(mul(z12, 277), z5, -1), y = add(mul(z10, -669), z5, 1);
   const Form d6 = add(y, d7, -1), d5 = add(u, d6, -1), d4 = add(w, d5, 1);
-  const Form out[8] = {add(e0, d7, 1), add(e1, d6, 1), add(e2, d5, 1), add(e3, d4, -1),
+  const Form out[8] = {add(e0, d7, 1), add(e1, d6, 1),  add(e2, d5, 1),  add(e3, d4, -1),
                        add(e3, d4, 1), add(e2, d5, -1), add(e1, d6, -1), add(e0, d7, -1)};
   double floorLoss = 0;
   for (const Form& o : out) {
@@ -200,9 +200,9 @@ TEST(JpegPaths, CommittedPicturesDecodeAlikeAndAtTheirSizes) {
     int index;
     int width;
     int height;
-  } pictures[] = {{"sunglow.pack", 0, 256, 256},          {"surface-low.pack", 0, 1024, 512},
-                  {"surface-low.pack", 1, 128, 64},       {"surface-medium.pack", 0, 2048, 1024},
-                  {"surface-medium.pack", 1, 256, 128},   {"surface-high.pack", 1, 512, 256}};
+  } pictures[] = {{"sunglow.pack", 0, 256, 256},        {"surface-low.pack", 0, 1024, 512},
+                  {"surface-low.pack", 1, 128, 64},     {"surface-medium.pack", 0, 2048, 1024},
+                  {"surface-medium.pack", 1, 256, 128}, {"surface-high.pack", 1, 512, 256}};
   for (const Picture& p : pictures) {
     const Bytes jpeg = jpegtest::resourceImage(p.pack, p.index);
     ASSERT_FALSE(jpeg.empty()) << p.pack;
@@ -227,11 +227,22 @@ TEST(JpegPaths, DamagedPicturesDecodeAlike) {
     Bytes damaged = original;
     const size_t at = scanStart + random() % (damaged.size() - scanStart);
     switch (trial % 5) {
-      case 0: damaged[at] ^= uint8_t(1 + random() % 255); break;
-      case 1: damaged.erase(damaged.begin() + long(at), damaged.begin() + long(std::min(damaged.size(), at + 1 + random() % 40))); break;
-      case 2: damaged.insert(damaged.begin() + long(at), {0xFF, uint8_t(0xD0 + random() % 8)}); break;
-      case 3: damaged.insert(damaged.begin() + long(at), {0xFF, 0xFF, 0xFF}); break;
-      default: damaged.resize(at); break;
+      case 0:
+        damaged[at] ^= uint8_t(1 + random() % 255);
+        break;
+      case 1:
+        damaged.erase(damaged.begin() + long(at),
+                      damaged.begin() + long(std::min(damaged.size(), at + 1 + random() % 40)));
+        break;
+      case 2:
+        damaged.insert(damaged.begin() + long(at), {0xFF, uint8_t(0xD0 + random() % 8)});
+        break;
+      case 3:
+        damaged.insert(damaged.begin() + long(at), {0xFF, 0xFF, 0xFF});
+        break;
+      default:
+        damaged.resize(at);
+        break;
     }
     expectPathsAgree(damaged, "trial " + std::to_string(trial));
   }
@@ -243,9 +254,9 @@ TEST(JpegPaths, EncoderVariantsDecodeAlike) {
   const std::string dir = jpegtest::scratchDir();
   const Bytes source = jpegtest::resourceImage("surface-low.pack", 1);
   ASSERT_TRUE(jpegtest::writeFile(dir + "/paths-source.jpg", source));
-  const std::string options[] = {"-quality 100 -sample 1x1",          "-quality 5 -baseline -sample 2x2",
-                                 "-quality 60 -restart 1 -sample 2x2", "-quality 85 -optimize -restart 7B",
-                                 "-quality 95 -sample 1x1 -restart 1B", "-quality 40 -sample 2x1"};
+  const std::string options[] = {
+      "-quality 100 -sample 1x1",          "-quality 5 -baseline -sample 2x2",    "-quality 60 -restart 1 -sample 2x2",
+      "-quality 85 -optimize -restart 7B", "-quality 95 -sample 1x1 -restart 1B", "-quality 40 -sample 2x1"};
   int index = 0;
   for (const std::string& option : options) {
     const std::string out = dir + "/paths-" + std::to_string(index++) + ".jpg";

@@ -53,12 +53,12 @@ TEST_P(BothPaths, DcOnlyBlockThroughTheRangeLimit) {
     uint8_t quant;
     int sample;
   } cases[] = {
-      {0, 1, 128},    {80, 1, 138},   {-1024, 1, 0},   {1023, 1, 255},  {-1, 1, 127},
-      {11, 3, 132},   {-11, 3, 123},  // (12 x -11) >> 5 = -5: the shift floors
-      {2400, 1, 255},                 // u = 300: clamped high
-      {4800, 1, 0},                   // u = 600 wraps into the zero stretch, not 255
-      {7200, 1, 4},                   // u = 900 wraps to -124, so 4
-      {-2400, 1, 0},                  // u = -300: clamped low
+      {0, 1, 128},    {80, 1, 138}, {-1024, 1, 0}, {1023, 1, 255},
+      {-1, 1, 127},   {11, 3, 132}, {-11, 3, 123},  // (12 x -11) >> 5 = -5: the shift floors
+      {2400, 1, 255},                               // u = 300: clamped high
+      {4800, 1, 0},                                 // u = 600 wraps into the zero stretch, not 255
+      {7200, 1, 4},                                 // u = 900 wraps to -124, so 4
+      {-2400, 1, 0},                                // u = -300: clamped low
   };
   for (const Case& c : cases) {
     const Bgr pixel = firstPixel(dcPicture(c.dc, 0, 0, c.quant), plain);
@@ -143,9 +143,7 @@ TEST_P(BothPaths, RowPaddingIsLeftUnwritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jpeg, BothPaths, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& path) {
-                           return path.param ? "Plain" : "Fast";
-                         });
+                         [](const ::testing::TestParamInfo<bool>& path) { return path.param ? "Plain" : "Fast"; });
 
 // convertMcu on sample blocks made by hand: where each pixel takes its luma
 // and chroma from.
@@ -168,7 +166,7 @@ ConvertedMcu convertHandMade(uint8_t lumaSampling) {
   uint8_t blocks[6 * 64];
   for (int b = 0; b < lumaBlocks; ++b) std::memset(blocks + 64 * b, 40 + 40 * b, 64);
   for (int i = 0; i < 64; ++i) blocks[64 * lumaBlocks + i] = uint8_t(4 * i);  // Cb: one value per sample
-  std::memset(blocks + 64 * (lumaBlocks + 1), 128, 64);                     // Cr neutral
+  std::memset(blocks + 64 * (lumaBlocks + 1), 128, 64);                       // Cr neutral
   decoder.convertMcu(blocks, out.pixels);
   return out;
 }

@@ -67,10 +67,18 @@ Rgb synthetic(int width, int height) {
       uint8_t g = 0;
       uint8_t b = 0;
       switch ((x / 8 + y / 8) % 4) {
-        case 0: r = g = b = ((x ^ y) & 1) ? 255 : 0; break;
-        case 1: r = 255, g = 0, b = (x & 2) ? 255 : 0; break;
-        case 2: r = uint8_t(x * 255 / (width > 1 ? width - 1 : 1)), g = uint8_t(noise >> 24), b = 40; break;
-        default: r = g = b = (y & 1) ? 250 : 5; break;
+        case 0:
+          r = g = b = ((x ^ y) & 1) ? 255 : 0;
+          break;
+        case 1:
+          r = 255, g = 0, b = (x & 2) ? 255 : 0;
+          break;
+        case 2:
+          r = uint8_t(x * 255 / (width > 1 ? width - 1 : 1)), g = uint8_t(noise >> 24), b = 40;
+          break;
+        default:
+          r = g = b = (y & 1) ? 250 : 5;
+          break;
       }
       out.rgb.insert(out.rgb.end(), {r, g, b});
     }
@@ -102,8 +110,8 @@ size_t differingBytes(const jpegtest::Decoded& a, const Bytes& b) {
 
 // djpeg's C arithmetic (SIMD off) as a bottom-up BMP, pixels only.
 Bytes djpegPlain(const std::string& jpegPath, const std::string& bmpPath, int width, int height) {
-  const std::string command = "JSIMD_FORCENONE=1 djpeg -dct fast -nosmooth -bmp -outfile '" + bmpPath + "' '" +
-                              jpegPath + "' 2>/dev/null";
+  const std::string command =
+      "JSIMD_FORCENONE=1 djpeg -dct fast -nosmooth -bmp -outfile '" + bmpPath + "' '" + jpegPath + "' 2>/dev/null";
   if (std::system(command.c_str()) != 0) return {};
   const Bytes bmp = jpegtest::readFile(bmpPath);
   const size_t size = size_t(rgbImageStride(width)) * size_t(height);
@@ -173,7 +181,7 @@ class JpegReference : public ::testing::Test {
 };
 
 const Variant kVariants[] = {
-    {"1x1", 90, "", true},  {"2x2", 90, "", true},   {"1x1", 50, "3B", false}, {"2x2", 50, "1", false},
+    {"1x1", 90, "", true},   {"2x2", 90, "", true},   {"1x1", 50, "3B", false}, {"2x2", 50, "1", false},
     {"1x1", 100, "", false}, {"2x2", 75, "2B", true}, {"1x1", 25, "", true},    {"2x2", 98, "", false},
 };
 

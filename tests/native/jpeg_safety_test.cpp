@@ -69,10 +69,18 @@ TEST(JpegSafety, RandomByteDamageAnywhere) {
     for (int h = 0; h < hits; ++h) {
       const size_t at = random() % damaged.size();
       switch (random() % 4) {
-        case 0: damaged[at] = uint8_t(random()); break;
-        case 1: damaged[at] ^= uint8_t(1u << (random() % 8)); break;
-        case 2: damaged[at] = 0xFF; break;
-        default: damaged[at] = uint8_t(random() % 2 ? 0x00 : 0xD0 + random() % 10); break;
+        case 0:
+          damaged[at] = uint8_t(random());
+          break;
+        case 1:
+          damaged[at] ^= uint8_t(1u << (random() % 8));
+          break;
+        case 2:
+          damaged[at] = 0xFF;
+          break;
+        default:
+          damaged[at] = uint8_t(random() % 2 ? 0x00 : 0xD0 + random() % 10);
+          break;
       }
     }
     jpegtest::MessageLog quiet;

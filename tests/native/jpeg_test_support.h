@@ -53,8 +53,7 @@ inline HuffmanDefinition dcTable() {
 // 1..10): short codes for the common ones, 11-bit codes for the rest, so that
 // both the look-ahead and the bit-by-bit search are exercised.
 inline HuffmanDefinition acTable() {
-  std::vector<std::pair<uint8_t, int>> symbols = {{0x00, 2}, {0x01, 2}, {0x02, 4}, {0x11, 4},
-                                                  {0x03, 4}, {0x21, 4}};
+  std::vector<std::pair<uint8_t, int>> symbols = {{0x00, 2}, {0x01, 2}, {0x02, 4}, {0x11, 4}, {0x03, 4}, {0x21, 4}};
   const uint8_t six[] = {0x04, 0x12, 0x31, 0x05, 0x41, 0x13, 0x22, 0xF0};
   for (uint8_t s : six) symbols.push_back({s, 6});
   for (int run = 0; run < 16; ++run) {
@@ -203,8 +202,8 @@ class JpegWriter {
   }
   JpegWriter& frame(uint8_t code, int width, int height, const std::vector<FrameComponent>& components,
                     uint8_t precision = 8) {
-    Bytes body = {precision, uint8_t(height >> 8), uint8_t(height), uint8_t(width >> 8), uint8_t(width),
-                  uint8_t(components.size())};
+    Bytes body = {precision,           uint8_t(height >> 8), uint8_t(height),
+                  uint8_t(width >> 8), uint8_t(width),       uint8_t(components.size())};
     for (const FrameComponent& c : components) body.insert(body.end(), {c.id, c.sampling, c.quant});
     return segment(code, body);
   }
@@ -227,7 +226,9 @@ class JpegWriter {
   Bytes bytes;
 };
 
-inline Bytes flatQuant(uint8_t value) { return Bytes(64, value); }
+inline Bytes flatQuant(uint8_t value) {
+  return Bytes(64, value);
+}
 
 // The usual header of the hand-made pictures: tables of raw value `quant`
 // (scaled DC multiplier (quant x 16384 + 2048) >> 12), the test Huffman
@@ -271,8 +272,7 @@ inline Decoded decodeInto(const Bytes& stream, bool plain, uint8_t fill = 0xA5) 
   }
   out.pixels.assign(size_t(rgbImageStride(out.width)) * size_t(out.height), fill);
   const uint8_t* scan = stream.data() + headerLength;
-  out.ok = plain ? decoder.decodeImagePlain(scan, out.pixels.data())
-                 : decoder.decodeImage(scan, out.pixels.data());
+  out.ok = plain ? decoder.decodeImagePlain(scan, out.pixels.data()) : decoder.decodeImage(scan, out.pixels.data());
   return out;
 }
 
@@ -329,8 +329,8 @@ inline Bytes resourceImage(const char* pack, int index) {
                    size_t(bytes[offset + 3]) << 24);
   }
   if (offset + 4 > bytes.size()) return {};
-  const size_t length = size_t(bytes[offset]) | size_t(bytes[offset + 1]) << 8 |
-                        size_t(bytes[offset + 2]) << 16 | size_t(bytes[offset + 3]) << 24;
+  const size_t length = size_t(bytes[offset]) | size_t(bytes[offset + 1]) << 8 | size_t(bytes[offset + 2]) << 16 |
+                        size_t(bytes[offset + 3]) << 24;
   if (offset + 4 + length > bytes.size()) return {};
   return Bytes(bytes.begin() + long(offset + 4), bytes.begin() + long(offset + 4 + length));
 }
@@ -346,8 +346,8 @@ inline Bytes turboDecode(const Bytes& jpeg, int& width, int& height) {
                           &colourspace) == 0) {
     const int stride = rgbImageStride(width);
     out.assign(size_t(stride) * size_t(height), 0);
-    if (tjDecompress2(handle, jpeg.data(), (unsigned long)jpeg.size(), out.data(), width, stride, height,
-                      TJPF_BGR, TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE | TJFLAG_BOTTOMUP) != 0) {
+    if (tjDecompress2(handle, jpeg.data(), (unsigned long)jpeg.size(), out.data(), width, stride, height, TJPF_BGR,
+                      TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE | TJFLAG_BOTTOMUP) != 0) {
       out.clear();
     }
   }

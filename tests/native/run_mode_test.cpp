@@ -7,7 +7,9 @@
 
 namespace {
 
-RunMode modeOf(const char* text, bool legacy = false) { return scanRunMode(text, legacy).mode; }
+RunMode modeOf(const char* text, bool legacy = false) {
+  return scanRunMode(text, legacy).mode;
+}
 
 TEST(RunModeScan, EmptySlashAndHyphenOpenTheUnownedDialog) {
   EXPECT_EQ(modeOf(""), RunMode::ConfigureUnowned);
@@ -68,7 +70,9 @@ TEST(HandleNumber, DigitsOnlyAndWrapsAt32Bits) {
   EXPECT_EQ(parseHandleNumber("99999999999999999999"), 1661992959u);  // 10^20 - 1 modulo 2^32
 }
 
-std::string argumentsOf(const char* commandLine) { return skipProgramName(commandLine, nextByte); }
+std::string argumentsOf(const char* commandLine) {
+  return skipProgramName(commandLine, nextByte);
+}
 
 TEST(ProgramName, QuotedOrBareNameAndTheBlanksAfterItAreSkipped) {
   EXPECT_EQ(argumentsOf("tavrin.scr /s"), "/s");
@@ -105,7 +109,7 @@ TEST(ClosePolicy, PasswordRecheckWaits200MsAcrossTheTickWrap) {
   EXPECT_FALSE(passwordCheckTooRecent(5, noPasswordCheck));
   EXPECT_TRUE(passwordCheckTooRecent(1199, 1000));
   EXPECT_FALSE(passwordCheckTooRecent(1200, 1000));
-  EXPECT_TRUE(passwordCheckTooRecent(50, 0xFFFFFFF0u));   // 66 ms after, across the wrap
+  EXPECT_TRUE(passwordCheckTooRecent(50, 0xFFFFFFF0u));  // 66 ms after, across the wrap
   EXPECT_FALSE(passwordCheckTooRecent(300, 0xFFFFFFF0u));
 }
 

@@ -8,13 +8,20 @@ uint32_t accept(SettingId id, uint32_t stored) {
   Settings s;
   storeSetting(s, id, stored);
   switch (id) {
-    case SettingId::StarsAmount: return s.starsAmount;
-    case SettingId::AnimationSpeed: return s.animationSpeed;
-    case SettingId::CameraSpeed: return s.cameraSpeed;
-    case SettingId::TextureFiltration: return static_cast<uint32_t>(s.textureFiltration);
-    case SettingId::TextureQuality: return static_cast<uint32_t>(s.textureQuality);
-    case SettingId::ShowStars: return s.showStars;
-    default: return 0xDEADu;
+    case SettingId::StarsAmount:
+      return s.starsAmount;
+    case SettingId::AnimationSpeed:
+      return s.animationSpeed;
+    case SettingId::CameraSpeed:
+      return s.cameraSpeed;
+    case SettingId::TextureFiltration:
+      return static_cast<uint32_t>(s.textureFiltration);
+    case SettingId::TextureQuality:
+      return static_cast<uint32_t>(s.textureQuality);
+    case SettingId::ShowStars:
+      return s.showStars;
+    default:
+      return 0xDEADu;
   }
 }
 

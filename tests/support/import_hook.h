@@ -13,31 +13,29 @@ namespace tavrin_test {
 // Replaces every import slot of `function` from `module` ("gdi32.dll") in the
 // main executable by `replacement`; `original` receives the real address.
 // False when the program does not import the function.
-inline bool redirectImport(const char* module, const char* function, const void* replacement, void** original)
-{
-    HMODULE system = GetModuleHandleA(module);
-    FARPROC target = system ? GetProcAddress(system, function) : nullptr;
-    if (target == nullptr) return false;
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    bool found = false;
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         descriptor->Name; ++descriptor) {
-        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk); slot->u1.Function;
-             ++slot) {
-            void* current = reinterpret_cast<void*>(slot->u1.Function);
-            if (current != reinterpret_cast<void*>(target)) continue;
-            DWORD protection = 0;
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            found = true;
-        }
+inline bool redirectImport(const char* module, const char* function, const void* replacement, void** original) {
+  HMODULE system = GetModuleHandleA(module);
+  FARPROC target = system ? GetProcAddress(system, function) : nullptr;
+  if (target == nullptr) return false;
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  bool found = false;
+  for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); descriptor->Name;
+       ++descriptor) {
+    for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk); slot->u1.Function; ++slot) {
+      void* current = reinterpret_cast<void*>(slot->u1.Function);
+      if (current != reinterpret_cast<void*>(target)) continue;
+      DWORD protection = 0;
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+      found = true;
     }
-    if (found) std::memcpy(original, &target, sizeof target);
-    return found;
+  }
+  if (found) std::memcpy(original, &target, sizeof target);
+  return found;
 }
 
 }  // namespace tavrin_test

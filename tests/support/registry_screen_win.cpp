@@ -8,7 +8,9 @@ namespace tavrin_test {
 
 const char* const settingsKey = "Software\\Orvane\\Tavrin";
 
-void deleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey); }
+void deleteSettingsKey() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey);
+}
 
 void writeSettingRaw(const char* name, DWORD type, const void* data, DWORD size) {
   HKEY key = nullptr;
@@ -20,7 +22,9 @@ void writeSettingRaw(const char* name, DWORD type, const void* data, DWORD size)
   RegCloseKey(key);
 }
 
-void writeSetting(const char* name, DWORD value) { writeSettingRaw(name, REG_DWORD, &value, sizeof value); }
+void writeSetting(const char* name, DWORD value) {
+  writeSettingRaw(name, REG_DWORD, &value, sizeof value);
+}
 
 bool readSetting(const char* name, DWORD* value, DWORD* type) {
   HKEY key = nullptr;
@@ -28,8 +32,7 @@ bool readSetting(const char* name, DWORD* value, DWORD* type) {
   DWORD number = 0;
   DWORD size = sizeof number;
   DWORD valueType = 0;
-  const LONG result =
-      RegQueryValueExA(key, name, nullptr, &valueType, reinterpret_cast<BYTE*>(&number), &size);
+  const LONG result = RegQueryValueExA(key, name, nullptr, &valueType, reinterpret_cast<BYTE*>(&number), &size);
   RegCloseKey(key);
   if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return false;
   if (value) *value = number;
@@ -42,10 +45,9 @@ void writeDefaultSettings() {
   const struct {
     const char* name;
     DWORD value;
-  } defaults[] = {{"Show Earth", 1},       {"Show Stars", 1},         {"Smooth Stars", 1},
-                  {"Stars Amount", 10000}, {"Random Camera", 1},      {"Show Info", 1},
-                  {"Show Time", 1},        {"Show FPS", 1},           {"Animation Speed", 30},
-                  {"Camera Speed", 30},    {"Texture Filtartion", 2}, {"Texture Quality", 2}};
+  } defaults[] = {{"Show Earth", 1},       {"Show Stars", 1},    {"Smooth Stars", 1},       {"Stars Amount", 10000},
+                  {"Random Camera", 1},    {"Show Info", 1},     {"Show Time", 1},          {"Show FPS", 1},
+                  {"Animation Speed", 30}, {"Camera Speed", 30}, {"Texture Filtartion", 2}, {"Texture Quality", 2}};
   for (const auto& v : defaults) writeSetting(v.name, v.value);
 }
 
@@ -78,7 +80,8 @@ Screenshot captureScreen(const RECT* area) {
   shot.bgr.resize(static_cast<size_t>(shot.width) * shot.height * 3);
   for (int y = 0; y < shot.height; ++y) {
     const uint8_t* row = static_cast<const uint8_t*>(bits) + stride * y;
-    std::copy(row, row + static_cast<size_t>(shot.width) * 3, shot.bgr.begin() + static_cast<size_t>(y) * shot.width * 3);
+    std::copy(row, row + static_cast<size_t>(shot.width) * 3,
+              shot.bgr.begin() + static_cast<size_t>(y) * shot.width * 3);
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);

@@ -34,8 +34,8 @@ BOOL CALLBACK addLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD languag
   HRSRC resource = FindResourceExA(module, type, name, language);
   const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module, resource)));
   const DWORD size = SizeofResource(module, resource);
-  enumeration->entries.push_back({resourceKey(type), resourceKey(name), language,
-                                  std::vector<uint8_t>(data, data + size)});
+  enumeration->entries.push_back(
+      {resourceKey(type), resourceKey(name), language, std::vector<uint8_t>(data, data + size)});
   return TRUE;
 }
 
@@ -76,8 +76,7 @@ bool copySaverWithPack(const std::string& copy, int packId, const std::vector<ui
   if (bytes) {
     static uint8_t nothing = 0;  // a zero-length resource still needs a pointer
     UpdateResourceA(update, "DATAPACK", MAKEINTRESOURCEA(packId), packLanguage,
-                    bytes->empty() ? &nothing : const_cast<uint8_t*>(bytes->data()),
-                    static_cast<DWORD>(bytes->size()));
+                    bytes->empty() ? &nothing : const_cast<uint8_t*>(bytes->data()), static_cast<DWORD>(bytes->size()));
   }
   return EndUpdateResourceA(update, FALSE) != FALSE;
 }

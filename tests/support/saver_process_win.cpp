@@ -15,7 +15,9 @@ std::string siblingPath(const char* fileName) {
   return std::string(path) + fileName;
 }
 
-std::string saverPath() { return siblingPath("tavrin.scr"); }
+std::string saverPath() {
+  return siblingPath("tavrin.scr");
+}
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
@@ -49,8 +51,7 @@ bool ChildProcess::startRaw(const std::string& program, const std::string& comma
   startup.cb = sizeof startup;
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
-  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info_)) {
+  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
     std::fprintf(stderr, "CreateProcess %s failed: %lu\n", program.c_str(), GetLastError());
     return false;
   }
@@ -115,8 +116,7 @@ HWND waitForMessageBox(DWORD processId, DWORD timeoutMs) {
 std::string windowText(HWND window) {
   char text[1024] = {};
   // WM_GETTEXT, not GetWindowText: the window may belong to another process.
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                      nullptr);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
   return text;
 }
 

@@ -92,9 +92,7 @@ class ConfigDialogTest : public ::testing::Test {
   }
 
   HWND item(int control) const { return GetDlgItem(settingsPage, control); }
-  bool checked(int control) const {
-    return SendMessageA(item(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
-  }
+  bool checked(int control) const { return SendMessageA(item(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool enabled(int control) const { return IsWindowEnabled(item(control)) != FALSE; }
   LRESULT position(int control) const { return SendMessageA(item(control), TBM_GETPOS, 0, 0); }
   LRESULT selection(int control) const { return SendMessageA(item(control), CB_GETCURSEL, 0, 0); }
@@ -106,8 +104,7 @@ class ConfigDialogTest : public ::testing::Test {
   void press(int button) const { SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
   void choose(int control, int index) const {
     SendMessageA(item(control), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(item(control)));
+    SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item(control)));
   }
   void dragTo(int control, int to) const {
     SendMessageA(item(control), TBM_SETPOS, TRUE, to);
@@ -282,8 +279,7 @@ TEST_F(ConfigApply, ATrackbarDragEnablesApplyOnlyWhenItEnds) {
   }
   // Other scroll requests of a trackbar, and a list message that is not a
   // new choice, are not changes either.
-  SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(TB_LINEDOWN, 0),
-               reinterpret_cast<LPARAM>(item(IDC_CAMERA_SPEED)));
+  SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(TB_LINEDOWN, 0), reinterpret_cast<LPARAM>(item(IDC_CAMERA_SPEED)));
   SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(IDC_QUALITY, CBN_DROPDOWN),
                reinterpret_cast<LPARAM>(item(IDC_QUALITY)));
   EXPECT_FALSE(applyEnabled());
@@ -429,8 +425,8 @@ class ConfigModes : public ConfigDialogTest {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "TavrinConfigOwner";
     RegisterClassA(&windowClass);
-    owner = CreateWindowExA(0, "TavrinConfigOwner", "Display settings", WS_OVERLAPPEDWINDOW, 40, 40, 300, 200,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    owner = CreateWindowExA(0, "TavrinConfigOwner", "Display settings", WS_OVERLAPPEDWINDOW, 40, 40, 300, 200, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
     ShowWindow(owner, SW_SHOW);
   }
@@ -454,8 +450,8 @@ TEST_F(ConfigModes, WithoutAUsableHandleTheForegroundWindowOwnsItWithNoArgumentN
   // A window that is not in front: after a blank instead of a colon its
   // handle is not read at all. Wine takes a small number as a handle's low
   // bits, so a number that happens to name some window is passed over.
-  HWND bystander = CreateWindowExA(0, "TavrinConfigOwner", "Bystander", WS_OVERLAPPEDWINDOW, 400, 40, 200, 100,
-                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND bystander = CreateWindowExA(0, "TavrinConfigOwner", "Bystander", WS_OVERLAPPEDWINDOW, 400, 40, 200, 100, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
   ShowWindow(bystander, SW_SHOWNOACTIVATE);
   uintptr_t noWindow = 1234;
   while (IsWindow(reinterpret_cast<HWND>(noWindow))) ++noWindow;
@@ -464,8 +460,13 @@ TEST_F(ConfigModes, WithoutAUsableHandleTheForegroundWindowOwnsItWithNoArgumentN
   const struct {
     const char* arguments;
     bool owned;
-  } cases[] = {{"/c:0", true}, {notAWindow.c_str(), true}, {blankNotColon.c_str(), true},
-               {"/c", true},   {"-C", true},               {"", false}, {"/", false}};
+  } cases[] = {{"/c:0", true},
+               {notAWindow.c_str(), true},
+               {blankNotColon.c_str(), true},
+               {"/c", true},
+               {"-C", true},
+               {"", false},
+               {"/", false}};
   for (const auto& c : cases) {
     SetForegroundWindow(owner);
     ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == owner; }, 2000));
@@ -482,8 +483,10 @@ TEST_F(ConfigModes, EscapeAndTheCloseBoxEndWithZeroAndWriteNothing) {
   for (UINT message : {WM_KEYDOWN, WM_SYSCOMMAND}) {
     ASSERT_TRUE(open());
     click(IDC_SHOW_EARTH);
-    if (message == WM_KEYDOWN) PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-    else PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (message == WM_KEYDOWN)
+      PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    else
+      PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(exitCode(), 0) << message;
     EXPECT_EQ(stored("Show Earth"), 1u) << message;
   }

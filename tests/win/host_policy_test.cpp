@@ -91,8 +91,9 @@ TEST_F(ClosePolicy, MouseTravelIsReadFromThePointerNotTheMessage) {
 }
 
 TEST_F(ClosePolicy, TheCursorRequestIsAnsweredWithoutTheDefault) {
-  EXPECT_EQ(DefScreenSaverProc(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
-            TRUE);
+  EXPECT_EQ(
+      DefScreenSaverProc(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+      TRUE);
 }
 
 TEST_F(ClosePolicy, OnTheNewerFamilyCloseAndPasswordRequestGoToTheDefault) {

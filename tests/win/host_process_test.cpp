@@ -169,8 +169,8 @@ class PreviewParent : public ::testing::Test {
     RegisterClassA(&windowClass);
     RECT frame = {0, 0, 152, 112};
     AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_NOACTIVATE);
-    parent = CreateWindowExA(WS_EX_NOACTIVATE, "TavrinPreviewParent", "Preview parent", WS_OVERLAPPEDWINDOW, 600,
-                             400, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+    parent = CreateWindowExA(WS_EX_NOACTIVATE, "TavrinPreviewParent", "Preview parent", WS_OVERLAPPEDWINDOW, 600, 400,
+                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(parent, nullptr);
     ShowWindow(parent, SW_SHOWNOACTIVATE);

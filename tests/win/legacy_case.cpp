@@ -151,7 +151,9 @@ void setPasswordModuleAnswer(const char* name, DWORD value) {
   RegCloseKey(key);
 }
 
-void clearPasswordModuleAnswers() { RegDeleteTreeA(HKEY_CURRENT_USER, testsKey); }
+void clearPasswordModuleAnswers() {
+  RegDeleteTreeA(HKEY_CURRENT_USER, testsKey);
+}
 
 ChildEnvironment::~ChildEnvironment() {
   for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {

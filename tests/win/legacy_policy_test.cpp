@@ -48,7 +48,9 @@ bool clockFrozen = false;
 DWORD frozenTicks = 0;
 std::atomic<DWORD> clockOffset;  // added to the real count when not frozen
 
-DWORD WINAPI testTickCount() { return clockFrozen ? frozenTicks : realTickCount() + clockOffset; }
+DWORD WINAPI testTickCount() {
+  return clockFrozen ? frozenTicks : realTickCount() + clockOffset;
+}
 
 // Points this program's import of `function` at `replacement`, found by name
 // in the import table; returns what the import held.

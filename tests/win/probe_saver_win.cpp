@@ -48,10 +48,9 @@ static char probeLog[MAX_PATH];
 static void logSettings() {
   const Settings& s = settings;
   char line[256];
-  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth,
-                s.showStars, s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps,
-                s.animationSpeed, s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate,
-                s.cameraRate);
+  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth, s.showStars,
+                s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps, s.animationSpeed,
+                s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate, s.cameraRate);
   appendProbeLog(line);
 }
 

@@ -33,8 +33,8 @@ TEST(VersionResource, ReadsBackTheBuildsVersion) {
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   char numbers[32];
-  snprintf(numbers, sizeof numbers, "%u.%u.%u", unsigned{HIWORD(fixed->dwFileVersionMS)}, unsigned{LOWORD(fixed->dwFileVersionMS)},
-           unsigned{HIWORD(fixed->dwFileVersionLS)});
+  snprintf(numbers, sizeof numbers, "%u.%u.%u", unsigned{HIWORD(fixed->dwFileVersionMS)},
+           unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)});
   EXPECT_STREQ(numbers, TAVRIN_VERSION_TEXT);
   EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
   EXPECT_EQ(queryVersionString(info, "ProductName"), "Tavrin Screen Saver");
@@ -56,7 +56,9 @@ std::string installFolder() {
   return folder;
 }
 
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool fileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool uninstallEntryExists() {
   HKEY key = nullptr;
@@ -70,8 +72,8 @@ bool uninstallEntryExists() {
 std::string activeSaver() {
   char value[MAX_PATH] = {};
   DWORD size = sizeof value;
-  if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", RRF_RT_REG_SZ, nullptr, value,
-                   &size) != ERROR_SUCCESS) {
+  if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   return value;
@@ -99,8 +101,7 @@ class Installer : public ::testing::Test {
     const std::string uninstaller = installFolder() + "\\uninstall.exe";
     if (!fileExists(uninstaller)) return false;
     if (!run(uninstaller, "/S")) return false;
-    return waitUntil([&] { return !fileExists(uninstaller) && !fileExists(systemFolderFile("tavrin.scr")); },
-                     60000);
+    return waitUntil([&] { return !fileExists(uninstaller) && !fileExists(systemFolderFile("tavrin.scr")); }, 60000);
   }
   static void uninstallAll() {
     while (uninstallSilently()) {

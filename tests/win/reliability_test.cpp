@@ -156,7 +156,8 @@ TEST_F(DamagedResources, ABadJpegHeaderShowsTheDecodersMessageFirst) {
   // A picture cut off inside its header is a header failure too.
   const std::vector<uint8_t> cut(picture.begin(), picture.begin() + 300);
   const std::vector<uint8_t> shortHeader = withFirstPicture(pack, cut);
-  expectFailedStart(runWithPack(IDR_PACK_LOW, &shortHeader), {"Can not read the file header", "Failed to load textures!"});
+  expectFailedStart(runWithPack(IDR_PACK_LOW, &shortHeader),
+                    {"Can not read the file header", "Failed to load textures!"});
 }
 
 TEST_F(DamagedResources, PackLengthsThatDoNotAddUpAreRefusedLikeAMissingPack) {
@@ -253,8 +254,8 @@ TEST(RandomCommandLines, EveryRunEndsWithADefinedCodeAndLeavesNoWindow) {
     }
     ASSERT_TRUE(ended) << "run " << i << " did not end: [" << arguments << "]";
     const int result = static_cast<int>(code);
-    EXPECT_TRUE(result == 0 || result == 1 || result == -1) << "run " << i << " ended with " << std::hex << code
-                                                            << ": [" << arguments << "]";
+    EXPECT_TRUE(result == 0 || result == 1 || result == -1)
+        << "run " << i << " ended with " << std::hex << code << ": [" << arguments << "]";
     seen[result + 1 < 3 ? result + 1 : 3]++;
     EXPECT_EQ(waitForWindow(nullptr, nullptr, saver.id(), 0), nullptr) << "[" << arguments << "]";
   }
@@ -273,8 +274,8 @@ TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
   // messages, which the default handling turns into WM_KEYDOWN).
   auto endsTheSaver = [](UINT message) {
     return message == WM_CLOSE || message == WM_DESTROY || message == WM_QUIT || message == WM_ACTIVATEAPP ||
-           message == WM_POWERBROADCAST || message == WM_POWER || message == WM_SYSCOMMAND ||
-           message == WM_NCDESTROY || message == WM_ENDSESSION || (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           message == WM_POWERBROADCAST || message == WM_POWER || message == WM_SYSCOMMAND || message == WM_NCDESTROY ||
+           message == WM_ENDSESSION || (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_NCLBUTTONDOWN ||
            message == WM_NCRBUTTONDOWN || message == WM_NCMBUTTONDOWN || message == WM_IME_KEYDOWN ||
            message == WM_IME_KEYUP;
@@ -300,11 +301,13 @@ TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
       // Let the queue drain and see that the saver still answers.
       DWORD_PTR answer = 0;
       ASSERT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer))
-          << "after " << i << (saver.running() ? " (running, not answering)" : " (ended)") << " code " << [&] {
-               DWORD c = 0;
-               GetExitCodeProcess(saver.handle(), &c);
-               return c;
-             }() << ", the last batch:" << batch;
+          << "after " << i << (saver.running() ? " (running, not answering)" : " (ended)") << " code " <<
+          [&] {
+            DWORD c = 0;
+            GetExitCodeProcess(saver.handle(), &c);
+            return c;
+          }()
+          << ", the last batch:" << batch;
       batch.clear();
     }
   }
@@ -371,10 +374,9 @@ std::vector<uint8_t> storedBytes(const char* name, DWORD* type) {
 
 std::string settingsLine(const Settings& s) {
   char line[256];
-  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth,
-                s.showStars, s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps,
-                s.animationSpeed, s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate,
-                s.cameraRate);
+  std::snprintf(line, sizeof line, "settings %d %d %d %u %d %d %d %d %u %u %d %d %.9g %.9g", s.showEarth, s.showStars,
+                s.smoothStars, s.starsAmount, s.randomCamera, s.showInfo, s.showTime, s.showFps, s.animationSpeed,
+                s.cameraSpeed, s.textureFiltration, s.textureQuality, s.animationRate, s.cameraRate);
   return line;
 }
 

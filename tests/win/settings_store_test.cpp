@@ -53,9 +53,9 @@ TEST_F(SettingsStore, OutOfRangeNumbersAreCorrectedInMemoryOnly) {
     uint32_t expected;
   };
   const Case cases[] = {
-      {"Stars Amount", 2999, &Settings::starsAmount, 10000},   {"Stars Amount", 3000, &Settings::starsAmount, 3000},
-      {"Stars Amount", 30000, &Settings::starsAmount, 30000},  {"Stars Amount", 30001, &Settings::starsAmount, 10000},
-      {"Animation Speed", 0, &Settings::animationSpeed, 30},   {"Animation Speed", 1, &Settings::animationSpeed, 1},
+      {"Stars Amount", 2999, &Settings::starsAmount, 10000},    {"Stars Amount", 3000, &Settings::starsAmount, 3000},
+      {"Stars Amount", 30000, &Settings::starsAmount, 30000},   {"Stars Amount", 30001, &Settings::starsAmount, 10000},
+      {"Animation Speed", 0, &Settings::animationSpeed, 30},    {"Animation Speed", 1, &Settings::animationSpeed, 1},
       {"Animation Speed", 100, &Settings::animationSpeed, 100}, {"Animation Speed", 101, &Settings::animationSpeed, 30},
       {"Camera Speed", 0xFFFFFFFF, &Settings::cameraSpeed, 30}, {"Camera Speed", 100, &Settings::cameraSpeed, 100},
   };
@@ -69,7 +69,8 @@ TEST_F(SettingsStore, OutOfRangeNumbersAreCorrectedInMemoryOnly) {
     for (DWORD value : {0xFFFFFFFFu, 0u, 2u, 3u}) {
       writeSetting(name, value);
       ASSERT_TRUE(LoadSettings());
-      const int32_t field = std::strcmp(name, "Texture Quality") == 0 ? settings.textureQuality : settings.textureFiltration;
+      const int32_t field =
+          std::strcmp(name, "Texture Quality") == 0 ? settings.textureQuality : settings.textureFiltration;
       EXPECT_EQ(field, value <= 2 ? static_cast<int32_t>(value) : 2) << name << " " << value;
       EXPECT_EQ(stored(name), value);
     }

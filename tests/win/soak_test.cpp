@@ -147,8 +147,8 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   }
   // Frames keep coming in every interval (not a rate: make bench measures that).
   for (size_t i = 1; i < samples.size(); ++i) {
-    EXPECT_GT(samples[i].frames, samples[i - 1].frames) << "no frame between t=" << samples[i - 1].seconds
-                                                        << " and t=" << samples[i].seconds;
+    EXPECT_GT(samples[i].frames, samples[i - 1].frames)
+        << "no frame between t=" << samples[i - 1].seconds << " and t=" << samples[i].seconds;
   }
   std::printf("after warm-up (t=%lus..%lus): private %+lld KB, handles %+ld, gdi %+ld, user %+ld, %.1f frames/s\n",
               base->seconds, last.seconds,
