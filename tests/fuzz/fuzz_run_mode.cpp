@@ -1,19 +1,14 @@
-// The command-line scan on arbitrary bytes: the program name is skipped, the
-// switch scanned and the handle read without reading past the terminator.
+// The command-line scan on arbitrary bytes: name, switch and handle read without passing the terminator.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "host/run_mode.h"
 
-// Steps like a double-byte code page: a lead byte takes its trail byte along
-// unless the trail is the terminator.
+// Steps like a double-byte code page: a lead byte takes its trail byte along unless that is the terminator.
 static const char* nextDoubleByte(const char* p) {
-  if (!*p) return p;
   const unsigned char byte = static_cast<unsigned char>(*p);
-  if (byte >= 0x81 && byte <= 0xFE && p[1]) return p + 2;
-  return p + 1;
+  return p + (byte == 0 ? 0 : byte >= 0x81 && byte <= 0xFE && p[1] ? 2 : 1);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
