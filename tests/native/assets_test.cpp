@@ -1,0 +1,598 @@
+// The pictures: the JPEG decoder (worked examples on hand-made streams, cjpeg's
+// pictures against libjpeg-turbo's decode, bad input; every picture goes through
+// both paths, which must agree to the byte), data packs and the glyph atlas.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "assets/data_pack.h"
+#include "assets/jpeg_decoder.h"
+#include "assets/jpeg_internal.h"
+#include "assets/jpeg_subset.h"
+#include "scene/overlay.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// Symbol 0 (DC category 0, EOB) is "00", so that zero bits read as those;
+// the other DC categories take 5 bits, the other AC run/sizes and ZRL 8.
+struct Huffman {
+  Bytes counts = Bytes(16, 0), symbols;
+  uint16_t code[256] = {};
+  uint8_t length[256] = {};
+  explicit Huffman(bool ac) {
+    for (int s = 0; s < 256; ++s) {
+      if (s != 0 && !(ac ? (s & 15) - 1u < 10u || s == 0xF0 : s < 16)) continue;
+      length[s] = uint8_t(s == 0 ? 2 : ac ? 8 : 5);
+      code[s] = uint16_t(s == 0 ? 0 : (1 << (length[s] - 2)) + int(symbols.size()) - 1);  // canonical order
+      ++counts[length[s] - 1u];
+      symbols.push_back(uint8_t(s));
+    }
+  }
+};
+const Huffman& table(bool ac) {
+  static const Huffman tables[2] = {Huffman(false), Huffman(true)};
+  return tables[ac];
+}
+
+// Entropy-coded data, kept as '0' and '1' until flush() packs it into bytes
+// with stuffing, padding with one bits as encoders do (or as given).
+struct Bits {
+  std::string pending;
+  void put(uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) pending += char('0' + (value >> i & 1));
+  }
+  // A symbol, then the low `size` bits of its value (T.81 F.1.2.1).
+  void symbol(bool ac, int s, int value = 0) {
+    put(table(ac).code[s], table(ac).length[s]);
+    put(uint32_t(value < 0 ? value + (1 << (s & 15)) - 1 : value), s & 15);
+  }
+  // One block: DC difference, then (zigzag index, value) pairs in increasing order.
+  void block(int dc, const std::vector<std::pair<int, int>>& ac = {}) {
+    const auto category = [](int v) { return v == 0 ? 0 : 32 - __builtin_clz(uint32_t(v < 0 ? -v : v)); };
+    symbol(false, category(dc), dc);
+    int k = 1;
+    for (const auto& [at, value] : ac) {
+      for (; at - k > 15; k += 16) symbol(true, 0xF0);
+      symbol(true, (at - k) << 4 | category(value), value);
+      k = at + 1;
+    }
+    if (k < 64) symbol(true, 0x00);
+  }
+  Bits& mcu(int y, int cb = 0, int cr = 0) {  // 8 x 8, DC only
+    for (int dc : {y, cb, cr}) block(dc);
+    return *this;
+  }
+  Bytes flush(char pad = '1') const {
+    Bytes out;
+    for (size_t i = 0; i < pending.size(); i += 8) {
+      out.push_back(uint8_t(std::stoi((pending.substr(i, 8) + std::string(8, pad)).substr(0, 8), nullptr, 2)));
+      if (out.back() == 0xFF) out.push_back(0x00);
+    }
+    return out;
+  }
+};
+
+Bytes segment(uint8_t code, const Bytes& body) {
+  return join({{0xFF, code, uint8_t((body.size() + 2) >> 8), uint8_t(body.size() + 2)}, body});
+}
+Bytes rst(int n) {
+  return {0xFF, uint8_t(0xD0 + n % 8)};
+}
+const Bytes kSoi = {0xFF, 0xD8}, kEoi = {0xFF, 0xD9};
+const Bytes kSos = segment(0xDA, {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0});
+
+// Flat quantisation tables, (Pq/Tq, raw value) each.
+Bytes dqt(std::initializer_list<std::pair<uint8_t, uint8_t>> tables) {
+  Bytes body;
+  for (const auto& [selector, value] : tables) body = join({body, {selector}, Bytes(64, value)});
+  return segment(0xDB, body);
+}
+// Huffman tables by Tc/Th selector, the test DC or AC table by class.
+Bytes dht(std::initializer_list<uint8_t> selectors) {
+  Bytes body;
+  for (uint8_t s : selectors) body = join({body, {s}, table(s >> 4 == 1).counts, table(s >> 4 == 1).symbols});
+  return segment(0xC4, body);
+}
+// Components 1..count: luma sampled as given on table 0, chroma 1 x 1 on table 1.
+Bytes sof(int width, int height, uint8_t luma = 0x11, uint8_t code = 0xC0, int count = 3) {
+  Bytes body = {8, uint8_t(height >> 8), uint8_t(height), uint8_t(width >> 8), uint8_t(width), uint8_t(count)};
+  for (int i = 1; i <= count; ++i) body = join({body, {uint8_t(i), i == 1 ? luma : uint8_t(0x11), uint8_t(i > 1)}});
+  return segment(code, body);
+}
+const Bytes kHuffman = join({dht({0x00}), dht({0x10}), dht({0x01}), dht({0x11})});
+
+// The usual header: both tables raw `quant` (DC multiplier 4 quant), each in its segment.
+Bytes header(int width, int height, uint8_t luma = 0x11, uint8_t quant = 1, int restart = 0) {
+  const Bytes dri = restart ? segment(0xDD, {0, uint8_t(restart)}) : Bytes();
+  return join({kSoi, dqt({{0, quant}}), dqt({{1, quant}}), sof(width, height, luma), kHuffman, dri, kSos});
+}
+
+struct Decoded {
+  bool ok = false;
+  int32_t width = 0, height = 0;
+  Bytes pixels;
+  const uint8_t* at(int x, int y) const {  // y from the top
+    return pixels.data() + size_t(height - 1 - y) * size_t(rgbImageStride(width)) + size_t(3 * x);
+  }
+};
+
+// Decodes an exactly sized copy (ASan sees a read past the end) by both paths into buffers
+// of one fill, which must agree to the byte, padding included; gives the plain path's result.
+Decoded decodeBoth(const Bytes& stream, uint8_t fill = 0xA5) {
+  const Bytes exact(stream);
+  Decoded out[2];
+  for (int plain = 0; plain < 2; ++plain) {
+    JpegDecoder decoder;
+    int32_t start = 0;
+    Decoded& d = out[plain];
+    if (!decoder.readHeader(exact.data(), int32_t(exact.size()), d.width, d.height, start)) continue;
+    d.pixels.assign(size_t(rgbImageStride(d.width)) * size_t(d.height), fill);
+    d.ok = plain ? decoder.decodeImagePlain(exact.data() + start, d.pixels.data())
+                 : decoder.decodeImage(exact.data() + start, d.pixels.data());
+  }
+  EXPECT_TRUE(out[0].ok == out[1].ok && out[0].pixels == out[1].pixels) << "the fast path differs from the plain one";
+  RgbImage* image = decodeJpeg(exact.data(), int32_t(exact.size()));
+  EXPECT_EQ(out[1].ok, image != nullptr);
+  freeRgbImage(image);
+  return out[1];
+}
+
+Bytes readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+Bytes picture(int width, int height, const Bits& bits, int quant = 1) {
+  return join({header(width, height, 0x11, uint8_t(quant)), bits.flush(), kEoi});
+}
+
+// Raw quantisation 1 scales to a DC multiplier of 4 and 3 to 12; a sample is rangeLimit[128 + (((dc x q) >> 5) &
+// 1023)]: the shift floors, 300 clamps, 600 wraps into the zero stretch (not 255), 900 wraps to -124. With chroma: Y
+// 255, Cb 255 clamps blue and takes 44 from green; Y 0, Cr 0 clamps red and gives green (32768 + 46802 x 128) >> 16.
+TEST(JpegPixels, DcOnlyBlocksAndColourClamps) {
+  const std::tuple<int, int, int, int, int, int, int> cases[] = {
+      {0, 0, 0, 1, 128, 128, 128},       {80, 0, 0, 1, 138, 138, 138},   {-1, 0, 0, 1, 127, 127, 127},
+      {11, 0, 0, 3, 132, 132, 132},      {-11, 0, 0, 3, 123, 123, 123},  {2400, 0, 0, 1, 255, 255, 255},
+      {4800, 0, 0, 1, 0, 0, 0},          {7200, 0, 0, 1, 4, 4, 4},       {-2400, 0, 0, 1, 0, 0, 0},
+      {1016, 1016, 0, 1, 255, 211, 255}, {-1024, 0, -1024, 1, 0, 91, 0}, {1023, 0, 0, 1, 255, 255, 255},
+      {-1024, 0, 0, 1, 0, 0, 0}};
+  for (const auto& [y, cb, cr, quant, b, g, r] : cases) {
+    const Decoded d = decodeBoth(picture(8, 8, Bits().mcu(y, cb, cr), quant));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ((std::vector<int>{b, g, r}), std::vector<int>(d.at(7, 7), d.at(7, 7) + 3)) << "Y " << y << " q " << quant;
+  }
+}
+
+// 20 x 10: 3 x 2 MCUs of 8 x 8, the last column clipped to 4 pixels and the
+// last row to 2 lines; MCU m has luma 128 + 8 (m + 1). Rows run bottom-up.
+TEST(JpegPixels, PartialMcusAreClippedAndRowsRunBottomUp) {
+  Bits bits;
+  for (int m = 0; m < 6; ++m) bits.mcu(64);  // DC 64 (m + 1) as differences
+  const Decoded d = decodeBoth(picture(20, 10, bits));
+  ASSERT_EQ(size_t(60 * 10), d.pixels.size());
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(128 + 8 * (3 * (y / 8) + x / 8 + 1), d.at(x, y)[1]) << x << "," << y;
+  }
+  EXPECT_EQ(136, d.pixels[9 * 60]);  // the first MCU's line 0 is buffer row height - 1
+
+  // Width 5: rows of 15 bytes at a stride of 16, the padding unwritten.
+  const Decoded narrow = decodeBoth(picture(5, 3, Bits().mcu(80)), 0x5A);
+  ASSERT_EQ(size_t(48), narrow.pixels.size());
+  for (size_t i = 0; i < 48; ++i) EXPECT_EQ(i % 16 == 15 ? 0x5A : 138, narrow.pixels[i]) << i;
+}
+
+// convertMcu on hand-made samples: luma block b flat 40 (b + 1), Cb sample i
+// 4 i, Cr neutral. Gives the blue of pixel (x, y).
+int blueOf(uint8_t lumaSampling, int x, int y, int expectedMcu) {
+  const Bytes stream = header(16, 16, lumaSampling);
+  JpegDecoder decoder;
+  int32_t width = 0, height = 0, start = 0;
+  EXPECT_TRUE(decoder.readHeader(stream.data(), int32_t(stream.size()), width, height, start));
+  const int size = decoder.mcuPixels(), lumaBlocks = size == 16 ? 4 : 1;
+  EXPECT_EQ(expectedMcu, size);
+  uint8_t blocks[6 * 64], pixels[16 * 16 * 3];
+  for (int i = 0; i < 64 * lumaBlocks; ++i) blocks[i] = uint8_t(40 + 40 * (i / 64));
+  for (int i = 0; i < 64; ++i) blocks[64 * lumaBlocks + i] = uint8_t(4 * i);
+  std::memset(blocks + 64 * (lumaBlocks + 1), 128, 64);
+  decoder.convertMcu(blocks, pixels);
+  return pixels[3 * (size * y + x)];
+}
+
+TEST(JpegPixels, ChromaPerPixelIn8x8McusAndPer2x2In16x16) {
+  const auto blue = [](int luma, int i) { return std::clamp(luma + ((116130 * (4 * i - 128) + 32768) >> 16), 0, 255); };
+  EXPECT_EQ(blue(40, 63), blueOf(0x11, 7, 7, 8));
+  for (uint8_t sampling : {0x22, 0x21}) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(blue(160, 63), blueOf(sampling, 14 + i % 2, 14 + i / 2, 16));
+    EXPECT_EQ(blue(160, 62), blueOf(sampling, 13, 14, 16));
+    EXPECT_EQ(blue(40, 1), blueOf(sampling, 3, 1, 16));  // luma blocks: left-top, right-top, left-bottom
+    EXPECT_EQ(blue(80, 14), blueOf(sampling, 12, 3, 16));
+    EXPECT_EQ(blue(120, 49), blueOf(sampling, 3, 12, 16));
+  }
+}
+
+std::vector<int> firstBlock(const Bytes& stream) {
+  JpegDecoder decoder;
+  int32_t width = 0, height = 0, start = 0;
+  EXPECT_TRUE(decoder.readHeader(stream.data(), int32_t(stream.size()), width, height, start));
+  int16_t coefficients[64];
+  decoder.decodeBlock(0, coefficients);
+  return std::vector<int>(coefficients, coefficients + 64);
+}
+
+// DC 32767: category 15 with fifteen one bits, stuffed as 0xFF 0x00 in the
+// data. (4 x 32767) >> 5 = 4095, & 1023 = 1023: the wrapped stretch, 127.
+TEST(JpegEntropy, StuffedByteZeroRunsAndARunPastTheEnd) {
+  const Bits bits = Bits().mcu(32767);
+  const Bytes data = bits.flush();
+  const auto ff = std::find(data.begin(), data.end(), 0xFF);
+  ASSERT_TRUE(ff != data.end() && ff + 1 != data.end() && ff[1] == 0x00);
+  EXPECT_EQ(32767, firstBlock(picture(8, 8, bits))[0]);
+  EXPECT_EQ(127, decodeBoth(picture(8, 8, bits)).at(0, 0)[1]);
+
+  // After DC 0: 0xF1 (15 zeros, then 1) at zigzag 16, ZRL to 33, 0x02 (-2) at 33, ZRL to 50, 0xF3 (7) would land on 66:
+  // put at 63, it ends the block.
+  Bits runs;
+  runs.symbol(false, 0);
+  const std::pair<int, int> symbols[] = {{0xF1, 1}, {0xF0, 0}, {0x02, -2}, {0xF0, 0}, {0xF3, 7}};
+  for (const auto& [s, value] : symbols) runs.symbol(true, s, value);
+  runs.block(0);  // Cb, Cr
+  runs.block(0);
+  const std::vector<int> coefficients = firstBlock(picture(8, 8, runs));
+  for (int i = 0; i < 64; ++i)
+    EXPECT_EQ(i == 12 ? 1 : i == 42 ? -2 : i == 63 ? 7 : 0, coefficients[i]) << i;  // natural order
+  decodeBoth(picture(8, 8, runs));
+}
+
+// 0xFF 0xFF 0xD9 inside the data: a fill byte, then a marker that stays
+// pending; all after it reads as zero bits, so later MCUs repeat the last DC.
+TEST(JpegEntropy, MarkerInsideTheDataStopsTheReading) {
+  Bits bits;
+  for (int m = 0; m < 3; ++m) bits.mcu(64);
+  const Bytes data = bits.flush('0'), garbage = {0x9C, 0x47, 0xE1, 0x33, 0x5A, 0xC3, 0x81, 0x7E, 0x12, 0x34};
+  const Decoded d = decodeBoth(join({header(64, 8), data, {0xFF, 0xFF, 0xD9}, garbage}));
+  for (int m = 0; m < 8; ++m) EXPECT_EQ(128 + 8 * std::min(m + 1, 3), d.at(8 * m, 0)[1]) << m;
+  EXPECT_FALSE(d.pixels == decodeBoth(join({header(64, 8), data, garbage})).pixels);  // read as data
+}
+
+// 40 MCUs in a row with DRI 4: ten intervals, each coding its DC from 0; MCU m has luma 128 + 8 (1 + m % 7). A marker
+// out of turn costs at most its interval (read as zeros: grey).
+TEST(JpegEntropy, RestartIntervalsResetThePredictorsAndResynchronise) {
+  std::vector<Bytes> intervals;
+  for (int m = 0; m < 40; m += 4) {
+    Bits bits;
+    for (int i = m; i < m + 4; ++i) bits.mcu(64 * (1 + i % 7) - (i == m ? 0 : 64 * (1 + (i - 1) % 7)));
+    intervals.push_back(bits.flush());
+  }
+  // The markers before intervals 1..9 ('-' none), then the intervals that read as zeros.
+  const std::pair<std::string, std::string> cases[] = {{"0 1 2 3 4 5 6 7 0", ""},
+                                                       {"0 1 2 - 4 5 6 7 0", "4"},
+                                                       {"0 1 2 - - 5 6 7 0", "45"},
+                                                       {"4 5 6 7 0 1 2 3 4", ""},
+                                                       {"0 1 21 3 4 5 6 7 0", "3"}};
+  for (const auto& [markers, grey] : cases) {
+    Bytes stream = join({header(320, 8, 0x11, 1, 4), intervals[0]});
+    size_t next = 1;
+    for (char c : markers + " ")
+      stream = join({stream, c == ' ' ? intervals[next++] : c == '-' ? Bytes() : rst(c - '0')});
+    const Decoded d = decodeBoth(join({stream, kEoi}));
+    for (int m = 0; m < 40; ++m) {
+      EXPECT_EQ(grey.find(char('0' + m / 4)) != std::string::npos ? 128 : 128 + 8 * (1 + m % 7), d.at(8 * m, 0)[1])
+          << markers << ", MCU " << m;
+    }
+  }
+}
+
+// One picture in parts: luma table raw 2 (DC multiplier 8), chroma raw 3 (12),
+// DC-only blocks Y 80, Cb 40, Cr -40.
+struct Parts {
+  Bytes q0 = dqt({{0, 2}}), q1 = dqt({{1, 3}}), frame = sof(8, 8);
+  Bytes tail = join({kSos, Bits().mcu(80, 40, -40).flush(), kEoi});
+  Bytes body() const { return join({q0, q1, frame, kHuffman, tail}); }
+};
+
+TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
+  const Parts p;
+  const Decoded reference = decodeBoth(join({kSoi, p.body()}));
+  // Y (80 x 8) >> 5 = 20; Cb (40 x 12) >> 5 = 15; Cr -15.
+  EXPECT_EQ(148 + ((116130 * 15 + 32768) >> 16), reference.at(0, 0)[0]);
+  EXPECT_EQ(148 + ((91881 * -15 + 32768) >> 16), reference.at(0, 0)[2]);
+  const Bytes app = segment(0xE1, {'E', 'x', 'i', 'f', 0xD8, 0xD9}), com = segment(0xFE, {});
+  // Each with what the pack tool's subset check finds in it. "one DQT": both tables in one segment; "one DHT" all four.
+  using D = JpegDeparture;
+  const std::tuple<const char*, Bytes, bool, std::vector<D>> cases[] = {
+      {"reference", join({kSoi, p.body()}), true, {}},
+      {"no SOI", p.body(), true, {D::noSoi}},
+      {"SOI again, APPn, COM",
+       join({kSoi, kSoi, segment(0xEF, Bytes(300, 0xFF)), p.q0, kSoi, com, p.q1, p.frame, kSoi, app, kHuffman, p.tail}),
+       true,
+       {}},
+      {"one DQT", join({kSoi, dqt({{0, 2}, {1, 3}}), p.frame, kHuffman, p.tail}), true, {D::sharedDqtSegment}},
+      {"Tq 2 is table 1", join({kSoi, p.q0, dqt({{2, 3}}), p.frame, kHuffman, p.tail}), true, {D::otherQuantTable}},
+      {"one DHT", join({kSoi, p.q0, p.q1, p.frame, dht({0, 0x10, 1, 0x11}), p.tail}), true, {}},
+      {"DRI", join({kSoi, p.q0, p.q1, p.frame, kHuffman, segment(0xDD, {0, 4}), p.tail}), true, {D::restartInterval}},
+      {"tables swapped", join({kSoi, dqt({{0, 3}, {1, 2}}), p.frame, kHuffman, p.tail}), false, {D::sharedDqtSegment}},
+      {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}}};
+  for (const auto& [name, stream, same, departures] : cases) {
+    const Decoded d = decodeBoth(stream);
+    EXPECT_TRUE(d.ok && same == (d.pixels == reference.pixels)) << name;
+    EXPECT_EQ(departures, checkJpegSubset(stream.data(), stream.size())) << name;
+  }
+}
+
+// Each refusal shows the one message (a zero size none) and leaves nothing to decode.
+TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
+  static std::vector<std::string> messages;
+  setJpegMessageHook([](const char* text) { messages.push_back(text); });
+  const Parts p;
+  const Bytes whole = join({kSoi, p.body()}), frame = join({kSoi, p.q0, p.q1, p.frame});
+  const auto withFrame = [&](const Bytes& sof) { return join({kSoi, p.q0, p.q1, sof, kHuffman, p.tail}); };
+  // Three codes of length 1; 765 symbols that fit the code space.
+  const Bytes crowded = segment(0xC4, join({{0x00, 3}, Bytes(15, 0), {0, 1, 2}}));
+  const Bytes overfull = segment(0xC4, join({{0x10}, Bytes(8, 0), {255, 255}, Bytes(5, 0), {255}, Bytes(765, 1)}));
+  using F = JpegHeaderFault;
+  const std::tuple<const char*, Bytes, F> cases[] = {
+      {"SOF2", withFrame(sof(8, 8, 0x11, 0xC2)), F::unsupportedMarker},
+      {"four components", withFrame(sof(8, 8, 0x11, 0xC0, 4)), F::badComponentCount},
+      {"no components", withFrame(sof(8, 8, 0x11, 0xC0, 0)), F::badComponentCount},
+      {"width 0", withFrame(sof(0, 8)), F::none},
+      {"SOF9", withFrame(sof(8, 8, 0x11, 0xC9)), F::unsupportedMarker},
+      {"DHT 0x02", join({frame, kHuffman, dht({0x02}), p.tail}), F::badTableSelector},
+      {"DHT 0x20", join({frame, kHuffman, dht({0x20}), p.tail}), F::badTableSelector},
+      {"code space overflow", join({frame, crowded, p.tail}), F::codeSpaceOverflow},
+      {"over 256 symbols", join({frame, overfull, p.tail}), F::tooManySymbols},
+      {"no table 1", join({kSoi, p.q0, p.frame, kHuffman, p.tail}), F::missingTable},
+      {"no AC 1", join({frame, dht({0x00, 0x10, 0x01}), p.tail}), F::missingTable},
+      {"scan without frame", join({kSoi, p.q0, p.q1, kHuffman, p.tail}), F::noFrame},
+      {"EOI before the scan", join({kSoi, kEoi, p.body()}), F::unsupportedMarker},
+      {"fill byte before a marker", join({kSoi, {0xFF}, p.body()}), F::unsupportedMarker},
+      {"byte between segments", join({kSoi, {0x00}, p.body()}), F::notAMarker},
+      {"cut in a DHT segment", join({frame, Bytes(kHuffman.begin(), kHuffman.begin() + 10)}), F::truncated},
+      {"APP length past the end", join({kSoi, {0xFF, 0xE3, 0xFF, 0xF0}, p.body()}), F::truncated},
+      {"empty", {}, F::truncated},
+      {"SOI only", kSoi, F::truncated}};
+  uint8_t pixels[4 * 24 * 8];
+  for (const auto& [name, stream, fault] : cases) {
+    messages.clear();
+    JpegDecoder decoder;
+    int32_t width = 0, height = 0, start = 0;
+    EXPECT_FALSE(decoder.readHeader(stream.data(), int32_t(stream.size()), width, height, start)) << name;
+    EXPECT_EQ(fault, decoder.headerFault()) << name << ": " << jpegHeaderFaultText(decoder.headerFault());
+    EXPECT_EQ(std::vector<std::string>(fault != F::none, "Can not read the file header"), messages) << name;
+    EXPECT_FALSE(decoder.decodeImage(stream.data(), pixels) || decoder.decodeImagePlain(stream.data(), pixels));
+    EXPECT_EQ(nullptr, decodeJpeg(stream.data(), int32_t(stream.size()))) << name;
+  }
+  setJpegMessageHook(nullptr);
+  JpegDecoder fresh;  // no header read at all
+  EXPECT_FALSE(fresh.decodeImage(whole.data(), pixels) || fresh.decodeImagePlain(whole.data(), pixels));
+  EXPECT_EQ(nullptr, decodeJpeg(nullptr, 100));
+  EXPECT_EQ(nullptr, decodeJpeg(whole.data(), -1));
+}
+
+const std::string kCorpus = std::string(TAVRIN_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_jpeg_decode/";
+
+// Channel c of (x, y) in hard edges, one-pixel checks, saturated colours, a
+// ramp and noise: the content that drives the IDCT's values furthest.
+int edges(int x, int y, int width, int c) {
+  const int check = (x ^ y) & 1 ? 255 : 0, lines = y & 1 ? 250 : 5;
+  const int noise = int(uint32_t(x * 7919 + y * 104729) * 2654435761u >> 24);
+  const int ramp = x * 255 / std::max(width - 1, 1);
+  const int cells[4][3] = {{check, check, check}, {255, 0, x & 2 ? 255 : 0}, {ramp, noise, 40}, {lines, lines, lines}};
+  return cells[(x / 8 + y / 8) % 4][c];
+}
+
+// cjpeg's pictures of natural and hard-edged content decode exactly as djpeg -dct fast
+// -nosmooth with libjpeg-turbo's C arithmetic (SIMD off); 40 dB PSNR is the floor.
+TEST(JpegReference, CjpegPicturesMatchLibjpegTurbo) {
+  const auto run = [](const std::string& command) { return std::system(command.c_str()) == 0; };
+  if (!run("command -v cjpeg >/dev/null && command -v djpeg >/dev/null")) GTEST_SKIP() << "no cjpeg/djpeg";
+  const std::string dir = std::string(TAVRIN_BINARY_DIR) + "/jpeg-tests/", a = dir + "a";
+  ASSERT_TRUE(run("mkdir -p '" + dir + "'"));
+  const Decoded earth = decodeBoth(readFile(kCorpus + "earth-128x64-pack-picture.jpg")),
+                moon = decodeBoth(readFile(kCorpus + "moon-16x16-444.jpg"));
+  ASSERT_TRUE(moon.ok && earth.ok);
+  // Crops off the MCU grid, or edges(); qualities 25 to 100, restarts, optimised tables; 4:4:4 and 4:2:0.
+  const std::tuple<const Decoded*, int, int, int, int> sources[] = {{&earth, 1, 1, 127, 63}, {&earth, 20, 10, 61, 37},
+                                                                    {&moon, 4, 4, 7, 5},     {nullptr, 0, 0, 64, 48},
+                                                                    {nullptr, 0, 0, 41, 23}, {nullptr, 0, 0, 1, 1}};
+  const char* const options[] = {"-quality 100", "-quality 90 -optimize", "-quality 75 -restart 2B -optimize",
+                                 "-quality 50 -restart 1", "-quality 25 -restart 3B"};
+  for (const auto& [picture, x0, y0, width, height] : sources) {
+    std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    for (int i = 0; i < 3 * width * height; ++i) {
+      const int x = i / 3 % width, y = i / 3 / width;
+      ppm += char(picture ? picture->at(x0 + x, y0 + y)[2 - i % 3] : edges(x, y, width, i % 3));
+    }
+    std::ofstream(dir + "in.ppm", std::ios::binary) << ppm;
+    for (int v = 0; v < 10; ++v) {
+      const std::string variant = std::string(v % 2 ? "-sample 2x2 " : "-sample 1x1 ") + options[v / 2];
+      SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " " + variant);
+      ASSERT_TRUE(run("cjpeg -baseline " + variant + " -outfile '" + a + ".jpg' '" + dir + "in.ppm'"));
+      ASSERT_TRUE(run("JSIMD_FORCENONE=1 djpeg -dct fast -nosmooth -pnm -outfile '" + a + ".ppm' '" + a + ".jpg'"));
+      const Decoded mine = decodeBoth(readFile(a + ".jpg"));
+      const Bytes theirs = readFile(a + ".ppm");
+      const size_t size = 3 * size_t(width * height);
+      ASSERT_TRUE(mine.ok && theirs.size() >= size);
+      double squares = 0;
+      for (size_t i = 0; i < size; ++i) {
+        const int d = mine.at(int(i / 3) % width, int(i / 3) / width)[2 - i % 3] - theirs[theirs.size() - size + i];
+        squares += d * d;
+      }
+      EXPECT_EQ(0.0, squares) << "differs from libjpeg-turbo's decode";
+      EXPECT_GE(10 * std::log10(255.0 * 255.0 * double(size) / std::max(squares, 1e-3)), 40.0);
+    }
+  }
+}
+
+// Random blocks of every density and magnitude, a third scaled to just under or over the 16-bit IDCT's overflow guard:
+// where the guard holds, it equals the 32-bit one and clears the block; where not, it touches nothing.
+TEST(JpegPaths, SimdIdctEqualsThePlainOneWheneverItsGuardHolds) {
+  if (!jpeg::kIdctSimd) GTEST_SKIP() << "no SSE2 on this target";
+  uint8_t limit[1408] = {};  // the range-limit table, its zero entry at 256
+  for (int i = 0; i < 640; ++i) limit[256 + i] = uint8_t(std::min(i, 255));
+  for (int i = 0; i < 128; ++i) limit[1280 + i] = uint8_t(i);
+  std::mt19937 random(20240601);
+  int done = 0;
+  for (int trial = 0; trial < 20000; ++trial) {
+    uint16_t quant[64], guard[64];
+    const uint32_t top = 1 + random() % 255;
+    for (int i = 0; i < 64; ++i) quant[i] = uint16_t(((1 + random() % top) * jpeg::aanScale[i] + 2048) >> 12);
+    jpeg::buildGuardWeights(quant, guard);
+    alignas(16) int16_t block[64] = {}, copy[64];
+    const auto weighted = [&] {
+      int64_t sum = 0;
+      for (int i = 0; i < 64; ++i) sum += std::abs(block[i]) * int64_t(guard[i]);
+      return sum;
+    };
+    const int magnitude = 1 << (random() % 16);
+    for (int n = 1 + int(random() % 64); n > 0; --n)
+      block[random() % 64] = int16_t(int(random() % (2u * magnitude + 1)) - magnitude);
+    if (trial % 3 == 0 && weighted() > 0) {
+      const double scale = jpeg::kIdctGuardLimit * (0.9 + 0.0002 * (random() % 1000)) / double(weighted());
+      for (int16_t& c : block) c = int16_t(std::clamp(c * scale, -32767.0, 32767.0));
+    }
+    if (trial % 997 == 0) block[random() % 64] = -32768;
+    std::memcpy(copy, block, sizeof block);
+    uint8_t plain[64], simd[64];
+    std::memset(simd, 0x3C, sizeof simd);
+    jpeg::idctPlain(block, quant, limit + 256, plain, 8);
+    const bool ok = jpeg::idctSimd(copy, quant, guard, simd, 8);
+    ASSERT_EQ(weighted() <= jpeg::kIdctGuardLimit, ok) << trial;
+    ASSERT_TRUE(ok ? !std::memcmp(plain, simd, 64) && std::count(copy, copy + 64, 0) == 64
+                   : !std::memcmp(block, copy, sizeof block) && std::count(simd, simd + 64, 0x3C) == 64)
+        << trial;
+    done += ok;
+  }
+  EXPECT_TRUE(done > 5000 && done < 19000) << done;  // both outcomes well represented
+}
+
+// Bad input loses nothing (ASan and UBSan watch): every prefix of two cjpeg pictures (4:2:0 with
+// restarts, 4:4:4 with optimised tables), then damage of the kinds a broken file has, anywhere.
+TEST(JpegSafety, PrefixesAndDamagedStreamsEndCleanly) {
+  const Bytes pictures[] = {readFile(kCorpus + "earth-37x21-420-restart.jpg"),
+                            readFile(kCorpus + "earth-128x64-pack-picture.jpg")};
+  for (const Bytes& picture : pictures) {
+    ASSERT_TRUE(decodeBoth(picture).ok);
+    for (size_t length = 0; length <= picture.size(); length += 1 + length / 256) {
+      SCOPED_TRACE(length);
+      decodeBoth(Bytes(picture.begin(), picture.begin() + long(length)));
+    }
+  }
+  std::mt19937 random(1234);
+  for (int trial = 0; trial < 1600; ++trial) {
+    SCOPED_TRACE(trial);
+    Bytes damaged = pictures[trial % 2];
+    for (int hits = 1 + int(random() % 3); hits > 0 && !damaged.empty(); --hits) {
+      // Mostly one byte replaced or put in, sometimes a run cut out: a random byte, a flipped bit, fill, markers.
+      const auto at = damaged.begin() + long(random() % damaged.size());
+      const Bytes with[] = {{},           {uint8_t(random())}, {uint8_t(*at ^ 1u << random() % 8)},  {0xFF},
+                            {0xFF, 0x00}, {0xFF, 0xFF, 0xFF},  {0xFF, uint8_t(0xD0 + random() % 10)}};
+      const Bytes& put = with[random() % 7];
+      const long cut = std::min(long(damaged.end() - at), random() % 4 ? long(random() % 2) : long(random() % 40));
+      damaged.insert(damaged.erase(at, at + cut), put.begin(), put.end());
+    }
+    decodeBoth(damaged);
+  }
+}
+
+// Data packs split by their length fields against the resource size; the
+// count byte is never read.
+Bytes pack(uint8_t countByte, const std::vector<Bytes>& images) {
+  Bytes out = {countByte};
+  for (const Bytes& image : images) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(uint8_t(image.size() >> shift));
+    out.insert(out.end(), image.begin(), image.end());
+  }
+  return out;
+}
+
+TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
+  for (uint8_t countByte : {0, 1, 2, 255}) {
+    const Bytes two = pack(countByte, {{1, 2, 3, 4, 5}, {9, 8, 7}}), one = pack(countByte, {{1, 2, 3, 4, 5}});
+    PackImage images[2] = {}, image = {};
+    ASSERT_TRUE(readDataPack(two.data(), two.size(), 2, images) && readDataPack(one.data(), one.size(), 1, &image));
+    EXPECT_TRUE(images[0].data == two.data() + 5 && images[0].length == 5 && image.data == one.data() + 5);
+    EXPECT_TRUE(images[1].data == two.data() + 9 + 5 && images[1].length == 3 && image.length == 5);
+    EXPECT_EQ(pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}}), makeDataPack(images, 2));
+  }
+  const Bytes good = pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}});
+  Bytes longFirst = good, longSecond = good, extra = good, huge = pack(1, {{1, 2}});
+  extra.push_back(0);
+  longFirst[1] = 200;
+  longSecond[10] = 4;  // one byte past the end
+  huge[4] = 0x80;      // 2^31 + 2
+  using F = DataPackFault;
+  const std::tuple<Bytes, int32_t, F> cases[] = {
+      {{}, 1, F::noCountByte},           {{1}, 1, F::lengthPastEnd},       {{1, 5, 0}, 1, F::lengthPastEnd},
+      {longFirst, 2, F::imagePastEnd},   {longSecond, 2, F::imagePastEnd}, {pack(2, {{1, 2, 3}}), 2, F::lengthPastEnd},
+      {pack(1, {{}}), 1, F::emptyImage}, {huge, 1, F::imageTooLarge},      {extra, 2, F::extraBytes},
+      {good, 1, F::extraBytes}};  // the last: one image read from a two-image pack
+  for (const auto& [bytes, count, expected] : cases) {
+    PackImage images[2] = {};
+    F fault = F::none;
+    EXPECT_FALSE(readDataPack(bytes.data(), bytes.size(), count, images, &fault)) << bytes.size();
+    EXPECT_EQ(expected, fault) << dataPackFaultText(fault);
+  }
+}
+
+// Cell (g % 16, g / 16) counted from the top of the upright picture, whose
+// bottom row is the file's first; rows y counted down from the cell's top.
+struct Atlas {
+  const Bytes bytes = readFile(TAVRIN_SOURCE_DIR "/res/glyphs.bin");
+  int lit(int g, int y, int x = -1) const {  // one sample, or the lit ones of a row
+    if (x >= 0) return bytes[size_t(255 - (g / 16 * 16 + y)) * 256 + size_t(g % 16 * 16 + x)];
+    int n = 0;
+    for (int i = 0; i < 16; ++i) n += lit(g, y, i) != 0;
+    return n;
+  }
+  int ink(int g, bool first) const {  // the first or last row with ink, -1 for none
+    for (int i = 0; i < 16; ++i)
+      if (lit(g, first ? i : 15 - i)) return first ? i : 15 - i;
+    return -1;
+  }
+};
+
+TEST(GlyphAtlas, GlyphsStandUprightInTheirCellsAndTheLogoTableFollowsThem) {
+  const Atlas atlas;
+  ASSERT_EQ(65536u, atlas.bytes.size());
+  for (int set = 0; set < 2; ++set) {
+    SCOPED_TRACE(set);
+    const auto glyph = [set](int c) { return set * 128 + c - 32; };
+    const int a = glyph('A');  // narrow at its apex, wide at its feet
+    EXPECT_LT(atlas.lit(a, atlas.ink(a, true)), atlas.lit(a, atlas.ink(a, false)));
+    EXPECT_TRUE(atlas.ink(glyph('.'), true) >= 8 && atlas.ink(glyph('\''), false) <= 8);
+    const int baseline = atlas.ink(glyph('H'), false);  // descenders go below it
+    for (char c : {'E', 'x', 'n', '1', '7'}) EXPECT_EQ(baseline, atlas.ink(glyph(c), false)) << c;
+    for (char c : {'g', 'p', 'y'}) EXPECT_GT(atlas.ink(glyph(c), false), baseline) << c;
+    for (int code = 32; code < 160; ++code)
+      EXPECT_EQ(code > 32 && code < 127, atlas.ink(glyph(code), true) >= 0) << code;
+  }
+  for (int g = 0; g < 256; ++g) {  // text advances 16 pixels: a lit last column would touch the next glyph
+    for (int y = 0; y < 16; ++y) ASSERT_EQ(0, atlas.lit(g, y, 15)) << "glyph " << g << " row " << y;
+  }
+  LogoLetters laid{};  // the shipped logo table is the one laid out from the shipped atlas
+  ASSERT_TRUE(layOutLogoLetters(atlas.bytes.data(), atlas.bytes.size(), laid));
+  for (std::size_t i = 0; i < logoLetterCount; ++i) {
+    EXPECT_TRUE(logoLetters[i].letter == laid[i].letter && logoLetters[i].shadowX == laid[i].shadowX &&
+                logoLetters[i].colorX == laid[i].colorX)
+        << logoLetters[i].letter;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// The scene's platform-free half: the generator, the camera's curves, wraps
+// and start angles, the star layers, the frame meter, and the overlay (sphere
+// angles, banner, clock texts, which texts a frame draws where, logo letters).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "scene/camera.h"
+#include "scene/frame_meter.h"
+#include "scene/overlay.h"
+#include "scene/scene_random.h"
+#include "scene/star_layer.h"
+
+using namespace camera_constants;
+
+namespace {
+
+// Fixes the clock the scene's generators seed from while it lives; setting fixedSeconds moves it.
+std::int64_t fixedSeconds = 0;
+struct FixedSceneClock {
+  SceneClockSeconds saved = sceneClockSeconds;
+  explicit FixedSceneClock(std::int64_t seconds) {
+    fixedSeconds = seconds;
+    sceneClockSeconds = [] { return fixedSeconds; };
+  }
+  ~FixedSceneClock() { sceneClockSeconds = saved; }
+};
+
+// Seeds whose first two draws are 0 and 32767, and 32767 and 0 (found by search; the randomize test checks them).
+constexpr std::uint32_t kLowHigh = 1531484264, kHighLow = 1833508488;
+
+// The next frame of Camera::update without the matrix: advance, then place.
+void frame(Camera& camera) {
+  camera.advanceAngles();
+  camera.computePositions();
+}
+
+const PathMode plain = PathMode::Plain, viviani = PathMode::Viviani, wave = PathMode::SphereWave,
+               rosette = PathMode::Rosette;
+const PathRole target = PathRole::Target, eye = PathRole::Eye;
+
+TEST(Camera, FirstFramesOfTheSetUpConfiguration) {
+  Camera camera;
+  configureSceneCamera(camera, 30 * 10.0f);  // cameraSpeed 30
+  const double s = camera.eye.step;
+  EXPECT_NEAR(0.0003, s, 1e-12);
+  camera.computePositions();
+  EXPECT_NEAR(4.39999892, camera.eye.position.x, 1e-7);
+  EXPECT_NEAR(0.00216, camera.eye.position.y, 1e-7);
+  EXPECT_NEAR(0.000239, camera.eye.position.z, 1e-6);
+  EXPECT_TRUE(camera.target.position.x == 2.8 && camera.target.position.y == 0 && camera.target.position.z == 0);
+  frame(camera);
+  EXPECT_EQ(s, camera.eye.angle);  // wrapped on the Rosette seam
+  // The Viviani target drawn to start at exactly -2 pi wraps up, then down.
+  camera.target.angle = pathStartAngle(viviani, 0);
+  ASSERT_EQ(-twoPi, camera.target.angle);
+  camera.computePositions();
+  EXPECT_EQ(s + twoPi, camera.target.angle);
+  frame(camera);
+  EXPECT_EQ(s - twoPi, camera.target.angle);
+}
+
+// The Viviani eye has no lower wrap; unknown modes none at all.
+TEST(Camera, EachWrapRuleAtTheEdgesOfItsRangeAndNoneForAStepOfZeroOrLess) {
+  const double s = 0.25, under2Pi = std::nextafter(twoPi, 0.0), over = std::nextafter(-twoPi, 0.0),
+               under4Pi = std::nextafter(fourPi, 0.0);
+  const std::tuple<PathMode, PathRole, double, double> cases[] = {
+      {viviani, target, twoPi, s - twoPi},   {viviani, target, -twoPi, s + twoPi},
+      {viviani, target, under2Pi, under2Pi}, {viviani, target, over, over},
+      {viviani, eye, twoPi, s - twoPi},      {viviani, eye, -twoPi, -twoPi},
+      {viviani, eye, -100.0, -100.0},        {wave, eye, fourPi, s},
+      {wave, target, under4Pi, under4Pi},    {wave, eye, 0.0, s + fourPi},
+      {wave, target, 1e-300, 1e-300},        {rosette, eye, twoPi, s},
+      {rosette, target, 0.0, s + twoPi},     {rosette, eye, under2Pi, under2Pi},
+      {plain, target, 100.0, 100.0},         {plain, eye, -100.0, -100.0},
+      {PathMode(7), target, 100.0, 100.0}};
+  for (const auto& [mode, role, angle, wrapped] : cases) {
+    CameraPath path{mode, 1.0, s, angle, {}};
+    wrapPathAngle(path, role);
+    EXPECT_EQ(wrapped, path.angle) << "mode " << int(mode) << " role " << int(role) << " angle " << angle;
+  }
+  for (int n = 0; n < 24; ++n) {  // steps 0 and -0.5, every mode, angles -100, 0, 100
+    const double step = n % 2 ? -0.5 : 0.0, angle = 100.0 * (n / 8 - 1);
+    Camera camera;
+    camera.target = camera.eye = {PathMode(n / 2 % 4), 1.0, step, angle, {}};
+    for (int i = 0; i < 4; ++i) frame(camera);
+    EXPECT_TRUE(camera.target.angle == angle + 4 * step && camera.eye.angle == angle + 4 * step) << n;
+  }
+}
+
+TEST(Camera, CurvePointsAndThePlainEyeAtTheOrigin) {
+  const std::tuple<PathMode, PathRole, double, double, double, double, double> cases[] = {
+      {wave, eye, 0.0, 1.0, 0.38942, 0.0, 0.92106},       {rosette, eye, halfPi, 1.0, 0.0, -4.0, 2.82843},
+      {rosette, target, halfPi, 0.5, 0.0, -2.0, 1.41421}, {viviani, target, -twoPi / 2, 1.0, 0.0, 0.0, -2.0},
+      {plain, target, halfPi, 2.0, 0.0, 0.0, 2.0},        {plain, eye, 1.0, 3.0, 0.0, 0.0, 0.0}};
+  for (const auto& [mode, role, angle, radius, x, y, z] : cases) {
+    const CameraPoint p = pathPosition(mode, role, angle, radius);
+    EXPECT_TRUE(std::abs(p.x - x) < 1e-5 && std::abs(p.y - y) < 1e-5 && std::abs(p.z - z) < 1e-5) << int(mode);
+  }
+}
+
+// The generator follows the Windows runtime's sequence (seed 1 draws 41, 18467, ...), seeded from the clock truncated
+// to 32 bits as srand(time(0)) does; randomize draws the target first, draw n mapping to n / 32767 of a mode's range.
+TEST(Camera, RandomizeDrawsTargetFirstFromTheWindowsRuntimeSequence) {
+  SceneRandom one(1);
+  for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(expected, one.next());
+  FixedSceneClock clock((std::int64_t{1} << 32) + 1);
+  EXPECT_EQ(41, SceneRandom::fromClock().next());
+  SceneRandom lowHigh(kLowHigh), highLow(kHighLow);
+  EXPECT_TRUE(lowHigh.nextUnit() == 0.0 && lowHigh.nextUnit() == 1.0 && highLow.next() == 32767 && !highLow.next());
+  const std::tuple<PathMode, PathMode, std::uint32_t, double, double> cases[] = {
+      {viviani, rosette, kLowHigh, -twoPi, twoPi},
+      {wave, viviani, kHighLow, fourPi, -twoPi},
+      {rosette, wave, kLowHigh, 0.0, fourPi},
+      {plain, plain, kHighLow, twoPi, 0.0},
+      {wave, viviani, 1, 41 / 32767.0 * fourPi, 18467 / 32767.0 * fourPi - twoPi}};
+  for (const auto& [targetMode, eyeMode, seed, targetAngle, eyeAngle] : cases) {
+    fixedSeconds = seed;
+    Camera camera;
+    camera.target.mode = targetMode;
+    camera.eye = {eyeMode, 1.0, 0.001, 5.0, {}};
+    camera.randomize();
+    EXPECT_DOUBLE_EQ(targetAngle, camera.target.angle) << int(targetMode);
+    EXPECT_DOUBLE_EQ(eyeAngle, camera.eye.angle) << int(eyeMode);
+  }
+}
+
+TEST(StarLayer, CountsSphereSeedsAndRefusals) {
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t> cases[] = {
+      {3000, 2550, 300, 150}, {9999, 8499, 999, 499}, {10000, 8500, 1000, 500}, {30000, 25500, 3000, 1500}};
+  for (const auto& [amount, small, medium, large] : cases) {
+    const StarLayerCounts counts = starLayerCounts(amount);
+    EXPECT_TRUE(counts.small == small && counts.medium == medium && counts.large == large) << amount;
+  }
+  EXPECT_EQ(INT32_MAX, starLayerCounts(0xFFFFFFFFu).small);  // saturates far outside the settings' range
+  StarLayer small, medium, other;
+  FixedSceneClock clock(1143000000);
+  ASSERT_TRUE(small.generate(starFieldRadius, 8500, 0.1f, 1.0f, 1.0f, 1.0f));
+  ASSERT_TRUE(medium.generate(starFieldRadius, 1000, 1.15f, 1.0f, 1.0f, 1.0f));
+  fixedSeconds = 1143000001;  // a second later
+  ASSERT_TRUE(other.generate(starFieldRadius, 1000, 1.15f, 1.0f, 1.0f, 1.0f));
+  ASSERT_EQ(8500, small.count());
+  for (std::int32_t i = 0; i < small.count(); ++i) {
+    const float* v = small.vertices() + 3 * i;
+    ASSERT_NEAR(22.6, std::sqrt(double(v[0]) * v[0] + double(v[1]) * v[1] + double(v[2]) * v[2]), 22.6e-6) << i;
+  }
+  for (int i = 0; i < 3 * 1000; ++i) ASSERT_EQ(small.vertices()[i], medium.vertices()[i]) << i;
+  EXPECT_NE(other.vertices()[0], small.vertices()[0]);
+  // Refused inputs leave nothing to draw (ASan's leak check sees the replaced and released arrays).
+  for (float size : {0.0f, -1.0f, std::nanf("")}) {
+    StarLayer layer;
+    EXPECT_FALSE(layer.generate(starFieldRadius, 100, size, 1.0f, 1.0f, 1.0f) || layer.setPointSize(size));
+    EXPECT_TRUE(layer.count() == 0 && layer.pointSize() == 1.0f);
+  }
+  StarLayer flat, negative, layer;
+  EXPECT_FALSE(flat.generate(0.0f, 100, 1.0f, 1.0f, 1.0f, 1.0f) || negative.generate(starFieldRadius, -1, 1, 1, 1, 1));
+  EXPECT_TRUE(flat.count() == 0 && flat.radius() == 1.0f && negative.count() == 0 && negative.vertices() == nullptr);
+  ASSERT_TRUE(layer.generate(10.0f, 300, 2.0f, 1.0f, 0.5f, 0.25f));
+  EXPECT_FALSE(layer.generate(5.0f, 20, 0.0f, 1.0f, 1.0f, 1.0f));  // a failed one leaves nothing of the last
+  layer.release();
+  EXPECT_TRUE(layer.count() == 0 && layer.vertices() == nullptr);
+}
+
+// The frame meter reads the counter through a seam the test moves.
+std::int64_t fakeFrequency = 0, fakeNow = 0;
+const PerformanceCounter fakeCounter{[] { return fakeFrequency; }, [] { return fakeNow; }};
+
+// Frames 1..9 at `start` (the first starts the meter), frame 10 at start + ticks.
+float tenFrames(FrameMeter& meter, std::int64_t start, std::int64_t ticks) {
+  fakeNow = start;
+  for (int i = 1; i <= 9; ++i) meter.measure(fakeCounter);
+  fakeNow = start + ticks;
+  return meter.measure(fakeCounter);
+}
+
+// 250 ms over 10 frames, the starting one counted, give 40.00; also on a 10 MHz
+// counter after 11 days (10^13 ticks), where a float stamp would step by 2^20.
+TEST(FrameMeter, WorkedExampleAlsoOnALargeCounterAndExactly200MsDoesNotUpdate) {
+  for (std::int64_t start : {std::int64_t{123}, std::int64_t{10'000'000'000'000 + 777'777}}) {
+    FrameMeter meter;
+    fakeFrequency = 10'000'000;
+    EXPECT_EQ(40.0f, tenFrames(meter, start, 2'500'000)) << start;
+    EXPECT_EQ(0, meter.framesSinceUpdate);
+    const float rate = tenFrames(meter, start + 2'500'000, 2'000'001);
+    EXPECT_NEAR(50.0f, rate, 0.001f) << "200.0001 ms over 10 frames";
+    fakeNow += 1'000'000;
+    EXPECT_EQ(rate, meter.measure(fakeCounter)) << "holds between updates";
+  }
+  FrameMeter meter, unstarted;
+  fakeFrequency = 1000;
+  EXPECT_EQ(0.0f, tenFrames(meter, 5000, 200)) << "exactly 200 ms is not more than 200";
+  fakeNow = 5250;
+  EXPECT_FLOAT_EQ(1000.0f / (250.0f / 11.0f), meter.measure(fakeCounter));
+  fakeFrequency = 0;  // no counter: the meter never starts
+  EXPECT_TRUE(tenFrames(unstarted, 5000, 1000) == 0.0f && unstarted.counterFrequency == 0.0f);
+}
+
+using Texts = std::vector<std::string>;
+
+Texts texts(const OverlayLayout& layout) {
+  Texts out;
+  for (std::size_t i = 0; i < layout.count; ++i) out.emplace_back(layout.items[i].text);
+  return out;
+}
+
+OverlayLayout frameWith(bool logo, bool info, bool fps, bool time, IntroBanner& banner) {
+  return layOutOverlay({logo, info, fps, time}, {1024, 768, 0.0f, {2006, 3, 0, 5, 9, 5, 3, 7}}, banner);
+}
+
+TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
+  SphereAngles angles;
+  advanceSphereAngles(angles, 30 * 0.01f);
+  EXPECT_NEAR(0.06f, angles.lunarAngle - 30.0f, 1e-5f);
+  EXPECT_NEAR(0.12f, angles.earthAngle - 60.0f, 1e-5f);
+  for (int i = 0; i < 20000; ++i) {
+    advanceSphereAngles(angles, 30 * 0.01f);
+    ASSERT_TRUE(angles.lunarAngle >= 0 && angles.lunarAngle < 360 && angles.earthAngle >= 0 && angles.earthAngle < 360);
+  }
+  IntroBanner banner;
+  std::vector<std::int32_t> x{0};  // x[frame], frames counted from 1
+  while (banner.introBannerActive && x.size() < 10000) x.push_back(advanceBanner(banner, 1024));
+  ASSERT_EQ(3148u, x.size());  // frame 3147 is the last
+  EXPECT_TRUE(x[1] == 1123 && x[1113] == 11 && x[2114] == 9 && x[3147] == -1024);
+  for (int i = 1114; i <= 2113; ++i) ASSERT_EQ(10, x[size_t(i)]) << i;
+  EXPECT_EQ(-1024, advanceBanner(banner, 1024));  // gone for good
+  EXPECT_TRUE(texts(frameWith(false, true, false, false, banner)).empty());
+}
+
+TEST(Overlay, ClockTextsWeekdayAlignmentAndWhichTextsAFrameDrawsWhere) {
+  const LocalTime time{2006, 3, 3, 5, 9, 5, 3, 7};
+  char text[overlayTextCapacity], small[4];
+  formatTimeText(time, text, sizeof text);
+  EXPECT_STREQ("09:05:03:007", text);
+  formatDateText(time, text, sizeof text);
+  formatDateText(time, small, sizeof small);
+  EXPECT_STREQ("05.03.2006", text);
+  EXPECT_STREQ("05.", small);
+  for (int day = 0; day < 7; ++day) {
+    EXPECT_EQ(12, weekdayOffset(day) - 16 * int(std::strlen(weekdayName(day)))) << "ends 12 pixels from the edge";
+  }
+  EXPECT_STREQ("", weekdayName(7));
+  EXPECT_STREQ("", weekdayName(-1));
+  IntroBanner banner;
+  EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty());  // FPS or time without info
+  EXPECT_FALSE(banner.bannerPlaced);
+  const OverlayLayout bannerOnly = frameWith(false, true, false, false, banner);
+  EXPECT_EQ((Texts{"ORVANE - TAVRIN", creditLine}), texts(bannerOnly));
+  const OverlayItem& title = bannerOnly.items[0];
+  EXPECT_TRUE(title.colorX == 1123 && title.shadowX == 1124 && title.shadowY == 29 && bannerOnly.items[1].colorY == 10);
+  const OverlayLayout preview = frameWith(true, false, true, true, banner);
+  EXPECT_EQ((Texts{"O", "r", "v", "a", "n", "e", "TAVRIN"}), texts(preview));
+  EXPECT_TRUE(preview.items[0].shadowY == 768 - 20 && preview.items[0].colorY == 768 - 19);
+  const OverlayLayout full = frameWith(false, true, true, true, banner);
+  EXPECT_EQ((Texts{"ORVANE - TAVRIN", creditLine, "FPS:", "0.00", "09:05:03:007", "05.03.2006", "SUNDAY"}),
+            texts(full));
+  EXPECT_EQ(1122, full.items[0].colorX);  // the banner's second drawn frame
+  const OverlayItem& weekday = full.items[6];
+  EXPECT_TRUE(weekday.shadowX == 1024 - 108 && weekday.colorX == 1024 - 107 && weekday.colorY == 768 - 42);
+  EXPECT_TRUE(full.items[4].shadowX == 1024 - 204 && full.items[5].colorY == 768 - 58);
+}
+
+TEST(Overlay, LogoLettersLaidOutByTheGlyphsVisibleWidths) {
+  std::vector<std::uint8_t> atlas(fontAtlasSize, 0);  // glyph g lit in column w - 1 of one row
+  const auto light = [&](int glyph, int width, int rowInCell) {
+    atlas[size_t(255 - glyph / 16 * 16 - rowInCell) * 256 + size_t(glyph % 16 * 16 + width - 1)] = 1;
+  };
+  light('O' - 32, 16, 15);
+  light('r' - 32, 3, 0);
+  light('v' - 32, 10, 7);
+  EXPECT_TRUE(glyphVisibleWidth(atlas.data(), atlas.size() - 1, 0) == -1 &&
+              glyphVisibleWidth(atlas.data(), atlas.size(), 256) == -1);
+  LogoLetters laid{};
+  ASSERT_TRUE(layOutLogoLetters(atlas.data(), atlas.size(), laid));
+  const std::int32_t shadows[] = {7, 7 + 15, 22 + 8, 30 + 11, 41 + 8, 49 + 8};
+  for (std::size_t i = 0; i < logoLetterCount; ++i) {
+    EXPECT_TRUE(laid[i].shadowX == shadows[i] && laid[i].colorX == (i == 0 ? 5 : shadows[i] - 1)) << i;
+  }
+  EXPECT_FALSE(layOutLogoLetters(atlas.data(), 100, laid));
+}
+
+}  // namespace
