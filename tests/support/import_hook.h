@@ -1,7 +1,6 @@
-// Points this program's own import of a system function at a replacement, so
-// that a probe build of the saver can watch the calls the saver's code makes
-// (the saver's code is linked statically into the probe, so every call it
-// makes to a system DLL goes through the probe's import table).
+// Points this program's own imports of a system function at a replacement, so
+// that a probe build of the saver (its code linked statically, so every call
+// it makes to a system DLL goes through this import table) can watch them.
 #pragma once
 
 #include <windows.h>
@@ -16,17 +15,14 @@ namespace tavrin_test {
 inline bool redirectImport(const char* module, const char* function, const void* replacement, void** original) {
   HMODULE system = GetModuleHandleA(module);
   FARPROC target = system ? GetProcAddress(system, function) : nullptr;
-  if (target == nullptr) return false;
   auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   bool found = false;
-  for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); descriptor->Name;
-       ++descriptor) {
-    for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk); slot->u1.Function; ++slot) {
-      void* current = reinterpret_cast<void*>(slot->u1.Function);
-      if (current != reinterpret_cast<void*>(target)) continue;
+  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); target && entry->Name;
+       ++entry) {
+    for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk); slot->u1.Function; ++slot) {
+      if (slot->u1.Function != reinterpret_cast<ULONG_PTR>(target)) continue;
       DWORD protection = 0;
       VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
       slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "tests/support/win_test_support.h"
 
@@ -12,26 +13,28 @@ void deleteSettingsKey() {
   RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey);
 }
 
-void writeSettingRaw(const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-}
-
 void writeSetting(const char* name, DWORD value) {
   writeSettingRaw(name, REG_DWORD, &value, sizeof value);
 }
 
+void writeSettingRaw(const char* name, DWORD type, const void* data, DWORD size) {
+  writeValue(settingsKey, name, type, data, size);
+}
+
+bool writeValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG result = RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(handle);
+  return result == ERROR_SUCCESS;
+}
+
 bool readSetting(const char* name, DWORD* value, DWORD* type) {
   HKEY key = nullptr;
+  DWORD number = 0, size = sizeof number, valueType = 0;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  DWORD number = 0;
-  DWORD size = sizeof number;
-  DWORD valueType = 0;
   const LONG result = RegQueryValueExA(key, name, nullptr, &valueType, reinterpret_cast<BYTE*>(&number), &size);
   RegCloseKey(key);
   if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return false;
@@ -52,36 +55,26 @@ void writeDefaultSettings() {
 }
 
 Screenshot captureScreen(const RECT* area) {
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const RECT box =
+      area ? *area
+           : RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   Screenshot shot;
-  RECT box;
-  if (area) {
-    box = *area;
-  } else {
-    box = {0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    OffsetRect(&box, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN));
-  }
   shot.width = box.right - box.left;
   shot.height = box.bottom - box.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = {sizeof info.bmiHeader, shot.width, -shot.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};  // top-down
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, shot.width, shot.height, screen, box.left, box.top, SRCCOPY);
   GdiFlush();
-  const size_t stride = (static_cast<size_t>(shot.width) * 3 + 3) & ~static_cast<size_t>(3);
-  shot.bgr.resize(static_cast<size_t>(shot.width) * shot.height * 3);
-  for (int y = 0; y < shot.height; ++y) {
-    const uint8_t* row = static_cast<const uint8_t*>(bits) + stride * y;
-    std::copy(row, row + static_cast<size_t>(shot.width) * 3,
-              shot.bgr.begin() + static_cast<size_t>(y) * shot.width * 3);
+  const size_t row = static_cast<size_t>(shot.width) * 3, stride = (row + 3) & ~static_cast<size_t>(3);
+  shot.bgr.resize(row * shot.height);
+  for (int y = 0; bits && y < shot.height; ++y) {
+    std::memcpy(&shot.bgr[row * y], static_cast<const uint8_t*>(bits) + stride * y, row);
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);
@@ -91,25 +84,20 @@ Screenshot captureScreen(const RECT* area) {
 }
 
 bool Screenshot::saveBmp(const std::string& path) const {
-  const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+  const uint32_t row = static_cast<uint32_t>(width) * 3, stride = (row + 3) & ~3u;
   BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER header = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof(BITMAPINFOHEADER);
   file.bfSize = file.bfOffBits + stride * static_cast<uint32_t>(height);
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;  // bottom-up
-  header.biPlanes = 1;
-  header.biBitCount = 24;
+  const BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};  // bottom-up
   FILE* out = std::fopen(path.c_str(), "wb");
   if (!out) return false;
   std::fwrite(&file, sizeof file, 1, out);
   std::fwrite(&header, sizeof header, 1, out);
   const uint8_t padding[3] = {};
   for (int y = height - 1; y >= 0; --y) {
-    std::fwrite(&bgr[static_cast<size_t>(y) * width * 3], 1, static_cast<size_t>(width) * 3, out);
-    std::fwrite(padding, 1, stride - static_cast<uint32_t>(width) * 3, out);
+    std::fwrite(&bgr[row * y], 1, row, out);
+    std::fwrite(padding, 1, stride - row, out);
   }
   return std::fclose(out) == 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "tests/support/win_test_support.h"
 
@@ -10,8 +11,7 @@ namespace tavrin_test {
 std::string siblingPath(const char* fileName) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  char* slash = std::strrchr(path, '\\');
-  if (slash) slash[1] = '\0';
+  if (char* slash = std::strrchr(path, '\\')) slash[1] = '\0';
   return std::string(path) + fileName;
 }
 
@@ -20,18 +20,22 @@ std::string saverPath() {
 }
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
+  for (const DWORD start = GetTickCount(); !condition(); Sleep(10)) {
     if (GetTickCount() - start >= timeoutMs) return condition();
-    // Keep this thread's own windows answering while it waits.
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
     }
-    Sleep(10);
   }
+  return true;
+}
+
+std::vector<std::string> fileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line); lines.push_back(line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  return lines;
 }
 
 ChildProcess::~ChildProcess() {
@@ -40,42 +44,44 @@ ChildProcess::~ChildProcess() {
   if (info_.hThread) CloseHandle(info_.hThread);
 }
 
-bool ChildProcess::start(const std::string& arguments, const std::string& program) {
-  std::string commandLine = "\"" + program + "\"";
-  if (!arguments.empty()) commandLine += " " + arguments;
-  return startRaw(program, commandLine);
+bool ChildProcess::start(const std::string& arguments, const std::string& program,
+                         const std::vector<std::pair<const char*, std::string>>& environment) {
+  for (const auto& [name, value] : environment) SetEnvironmentVariableA(name, value.c_str());
+  const bool started = startRaw(program, "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
+  for (const auto& variable : environment) SetEnvironmentVariableA(variable.first, nullptr);
+  return started;
 }
 
 bool ChildProcess::startRaw(const std::string& program, const std::string& commandLine) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
-    std::fprintf(stderr, "CreateProcess %s failed: %lu\n", program.c_str(), GetLastError());
-    return false;
+  std::vector<char> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
+  if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+    return true;
   }
-  return true;
+  std::fprintf(stderr, "CreateProcess %s failed: %lu\n", program.c_str(), GetLastError());
+  return false;
 }
 
 bool ChildProcess::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
-  if (!info_.hProcess) return false;
-  bool ended = false;
-  waitUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
-  ended = WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0;
+  const bool ended = info_.hProcess && waitUntil([&] { return !running(); }, timeoutMs);
   if (ended && exitCode) GetExitCodeProcess(info_.hProcess, exitCode);
   return ended;
 }
 
-bool ChildProcess::running() const {
-  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+int ChildProcess::exitCode(DWORD timeoutMs) {
+  DWORD code = 0;
+  return waitForExit(timeoutMs, &code) ? static_cast<int>(code) : 1000;
+}
+
+int ChildProcess::endWithKey(HWND window) {
+  PostMessageA(window, WM_KEYDOWN, 'A', 0);
+  return exitCode();
 }
 
 void ChildProcess::kill() {
-  if (running()) {
-    TerminateProcess(info_.hProcess, 999);
-    WaitForSingleObject(info_.hProcess, 5000);
-  }
+  if (running()) TerminateProcess(info_.hProcess, 999);
+  if (info_.hProcess) WaitForSingleObject(info_.hProcess, 5000);
 }
 
 DWORD windowProcess(HWND window) {
@@ -88,15 +94,11 @@ HWND waitForWindow(const char* className, const char* title, DWORD processId, DW
   HWND found = nullptr;
   waitUntil(
       [&] {
-        found = nullptr;
-        for (HWND w = FindWindowExA(nullptr, nullptr, className, title); w;
-             w = FindWindowExA(nullptr, w, className, title)) {
-          if (processId == 0 || windowProcess(w) == processId) {
-            found = w;
-            return true;
-          }
+        found = FindWindowExA(nullptr, nullptr, className, title);
+        while (found && processId && windowProcess(found) != processId) {
+          found = FindWindowExA(nullptr, found, className, title);
         }
-        return false;
+        return found != nullptr;
       },
       timeoutMs);
   return found;
@@ -106,11 +108,23 @@ HWND waitForSaverWindow(DWORD processId, DWORD timeoutMs) {
   return waitForWindow("WindowsScreenSaverClass", "Screen Saver", processId, timeoutMs);
 }
 
-HWND waitForMessageBox(DWORD processId, DWORD timeoutMs) {
-  HWND box = waitForWindow("#32770", nullptr, processId, timeoutMs);
-  // Let the box finish laying out its text before anyone reads it.
-  if (box) waitUntil([&] { return IsWindowVisible(box) != FALSE; }, 2000);
-  return box;
+HWND visibleWindowOf(DWORD processId) {
+  HWND window = GetTopWindow(nullptr);
+  while (window && !(windowProcess(window) == processId && IsWindowVisible(window))) {
+    window = GetWindow(window, GW_HWNDNEXT);
+  }
+  return window;
+}
+
+HWND createTestWindow(WNDPROC procedure, DWORD style, int width, int height, int show) {
+  const std::string name = "TavrinTest" + std::to_string(reinterpret_cast<uintptr_t>(procedure));
+  const WNDCLASSA windowClass = {0,       procedure, 0,       0,       GetModuleHandleA(nullptr),
+                                 nullptr, nullptr,   nullptr, nullptr, name.c_str()};
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(show == SW_SHOW ? 0 : WS_EX_NOACTIVATE, name.c_str(), "Tavrin test", style, 600, 400,
+                                width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+  ShowWindow(window, show);
+  return window;
 }
 
 std::string windowText(HWND window) {
@@ -121,8 +135,7 @@ std::string windowText(HWND window) {
 }
 
 std::string messageBoxText(HWND box) {
-  // The message of a message box is the static control with id 0xFFFF.
-  HWND text = GetDlgItem(box, 0xFFFF);
+  HWND text = GetDlgItem(box, 0xFFFF);  // the message is the static control 0xFFFF
   return text ? windowText(text) : std::string();
 }
 

@@ -1,6 +1,5 @@
-// Helpers for the tests that run under Wine: starting the real saver as a
-// process and watching it from outside, the settings in the registry, message
-// boxes, and reading back what is on the screen.
+// Helpers for the tests under Wine: the real saver as a process watched from
+// outside, its settings in the registry, windows, message boxes, the screen.
 #pragma once
 
 #include <windows.h>
@@ -8,16 +7,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavrin_test {
 
-// A file beside the running test program (the build tree's top directory).
-std::string siblingPath(const char* fileName);
+std::string siblingPath(const char* fileName);  // beside the test program: the build tree's top directory
 std::string saverPath();
-
-// Polls `condition` every 10 ms until it holds or `timeoutMs` have passed.
+// Polls `condition` every 10 ms, keeping this thread's windows answering, until it holds or `timeoutMs` pass.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+std::vector<std::string> fileLines(const std::string& path);  // none when the file is missing
 
 // A Windows program started by a test; killed by the destructor if still running.
 class ChildProcess {
@@ -26,14 +25,14 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
-
-  // Starts `program` with the command line "\"program\" arguments".
-  bool start(const std::string& arguments, const std::string& program = saverPath());
-  // Starts with a command line given whole (program name included).
-  bool startRaw(const std::string& program, const std::string& commandLine);
-  // Waits for the end; true with the exit code when it ended in time.
-  bool waitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
-  bool running() const;
+  // The command line "\"program\" arguments", with these variables added to the environment.
+  bool start(const std::string& arguments, const std::string& program = saverPath(),
+             const std::vector<std::pair<const char*, std::string>>& environment = {});
+  bool startRaw(const std::string& program, const std::string& commandLine);  // the command line given whole
+  bool waitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);  // true, with the code, when it ended in time
+  int exitCode(DWORD timeoutMs = 15000);                         // 1000 when it did not end in time
+  int endWithKey(HWND window);  // posts a key press (which ends a running saver), then exitCode()
+  bool running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
   void kill();
   DWORD id() const { return info_.dwProcessId; }
   DWORD threadId() const { return info_.dwThreadId; }
@@ -43,35 +42,34 @@ class ChildProcess {
   PROCESS_INFORMATION info_ = {};
 };
 
-// A top-level window of `processId` with this class and title, waiting up to `timeoutMs`.
+// A top-level window of `processId` (0: any) with this class and title, waiting up to `timeoutMs`.
 HWND waitForWindow(const char* className, const char* title, DWORD processId, DWORD timeoutMs);
-// The saver's full-screen window of that process.
-HWND waitForSaverWindow(DWORD processId, DWORD timeoutMs = 10000);
+HWND waitForSaverWindow(DWORD processId, DWORD timeoutMs = 10000);  // the full-screen saver's
+HWND visibleWindowOf(DWORD processId);                              // a visible top-level one, if any
 DWORD windowProcess(HWND window);
-
-// Message boxes ("#32770" dialogs) of a process.
-HWND waitForMessageBox(DWORD processId, DWORD timeoutMs);
+// A window of this program, shown as `show` says (SW_SHOW activates it).
+HWND createTestWindow(WNDPROC procedure, DWORD style, int width, int height, int show);
 std::string windowText(HWND window);
+// Message boxes ("#32770" dialogs): the text, and pressing the default button until the box goes.
 std::string messageBoxText(HWND box);
-// Presses the box's default button and waits until the box is gone.
 bool dismissMessageBox(HWND box);
 
-// Settings key HKCU\Software\Orvane\Tavrin.
+// The settings key HKCU\Software\Orvane\Tavrin.
 extern const char* const settingsKey;
 void deleteSettingsKey();
-void writeSetting(const char* name, DWORD value);
+bool writeValue(const char* key, const char* name, DWORD type, const void* data, DWORD size);  // any key of HKCU
 void writeSettingRaw(const char* name, DWORD type, const void* data, DWORD size);
+void writeSetting(const char* name, DWORD value);
 // False when the value is missing; `type` receives its registry type.
 bool readSetting(const char* name, DWORD* value, DWORD* type = nullptr);
-// The twelve values a saver with these numbers reads; everything else default.
-void writeDefaultSettings();
+void writeDefaultSettings();  // the twelve values of a saver with these numbers; everything else default
 
 // Writes to `copy` a copy of the saver (or `original`) whose DATAPACK
 // resource `packId` holds `bytes`, or is missing when `bytes` is null.
 bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,
                        const std::string& original = saverPath());
 
-// The screen as 24-bit pixels, top-down rows, read through GDI.
+// The screen as 24-bit pixels, read through GDI.
 struct Screenshot {
   int width = 0;
   int height = 0;
@@ -79,9 +77,8 @@ struct Screenshot {
   uint8_t blue(int x, int y) const { return bgr[(static_cast<size_t>(y) * width + x) * 3]; }
   uint8_t green(int x, int y) const { return bgr[(static_cast<size_t>(y) * width + x) * 3 + 1]; }
   uint8_t red(int x, int y) const { return bgr[(static_cast<size_t>(y) * width + x) * 3 + 2]; }
-  // Writes a 24-bit BMP (for a person to look at when a test fails).
-  bool saveBmp(const std::string& path) const;
+  bool saveBmp(const std::string& path) const;  // for a person to look at when a test fails
 };
-Screenshot captureScreen(const RECT* area = nullptr);
+Screenshot captureScreen(const RECT* area = nullptr);  // the virtual screen when `area` is null
 
 }  // namespace tavrin_test

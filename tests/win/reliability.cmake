@@ -1,6 +1,6 @@
-# Bad input against the real saver: damaged packs, random command lines and
-# window messages. The random counts are kept short here; tools/soak.sh and
-# the environment variables TAVRIN_RANDOM_RUNS / TAVRIN_RANDOM_MESSAGES run more.
+# Bad input against the real saver: damaged packs, registry garbage, random
+# command lines and window messages. The random counts are kept short here;
+# tools/soak.sh runs more (TAVRIN_RANDOM_RUNS / TAVRIN_RANDOM_MESSAGES).
 add_executable(reliability_tests "${CMAKE_CURRENT_LIST_DIR}/reliability_test.cpp")
 target_link_libraries(reliability_tests PRIVATE tavrin_core tavrin_test_support gtest_main)
 add_dependencies(reliability_tests tavrin tavrin_probe)
@@ -11,7 +11,7 @@ endforeach()
 
 # The saver for a minute under a resource watcher (make soak runs it for ten).
 add_executable(soak_tests "${CMAKE_CURRENT_LIST_DIR}/soak_test.cpp")
-target_link_libraries(soak_tests PRIVATE tavrin_test_support gtest_main ntdll)
+target_link_libraries(soak_tests PRIVATE tavrin_test_support gtest_main)
 add_dependencies(soak_tests tavrin_probe)
 tavrin_warnings(soak_tests)
 tavrin_wine_test(NAME wine.reliability.Soak TARGET soak_tests TIMEOUT 300)
