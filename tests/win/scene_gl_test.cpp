@@ -1,293 +1,195 @@
-// The camera, the star layers, scene set-up and one frame on a real context:
-// the look-at matrix, the state a star layer leaves, the textures, filters and
-// fixed state that set-up makes from pictures made here, and a frame's
-// balance of the model-view matrix.
-#include <cmath>
+// The camera, star layers and bitmap font on a real context in this process,
+// by the pixels they draw and the state they leave; a fresh context per test.
+#include <gtest/gtest.h>
+#include <windows.h>
 
-#include "assets/rgb_image.h"
-#include "assets/texture_loader.h"
-#include "config/settings.h"
-#include "tests/win/scene_gl_fixture.h"
+#include <GL/gl.h>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "scene/scene.h"
 
 namespace {
 
-using scene_test::GlWindowTest;
-using scene_test::Pixels;
+// The back buffer as RGB bytes, rows bottom-up like GL's window coordinates.
+struct Pixels {
+  int width;
+  std::vector<std::uint8_t> rgb;
+  int red(int x, int y) const { return rgb[(std::size_t(y) * width + x) * 3]; }
+  int lit() const {
+    int count = 0;
+    for (std::size_t i = 0; i < rgb.size(); i += 3) count += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0;
+    return count;
+  }
+  std::pair<int, int> litSpan(int y) const {  // first and last red x of a row, -1 when none
+    std::pair<int, int> span{-1, -1};
+    for (int x = 0; x < width; ++x) span = red(x, y) ? std::make_pair(span.first < 0 ? x : span.first, x) : span;
+    return span;
+  }
+};
 
-void expectMatrixNear(const std::array<GLdouble, 16>& actual, const std::array<GLdouble, 16>& expected) {
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-6) << "element " << i;
-}
+class GlTest : public ::testing::Test {
+ protected:
+  // Windows stay: without a window manager Wine waits 2 s for each destroyed one.
+  void SetUp() override {
+    saverWindow = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, 0, 0, 0, 0);
+    ASSERT_TRUE(saverWindow && createRenderingContext());
+    glViewport(0, 0, 800, 600);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  void TearDown() override { releaseRenderingContext(); }
 
-using SceneCamera = GlWindowTest;
+  static Pixels read(int x, int y, int width, int height) {
+    Pixels pixels{width, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.rgb.data());
+    return pixels;
+  }
+  static bool on(GLenum capability) { return glIsEnabled(capability) == GL_TRUE; }
+  // Any state as doubles (GL converts), up to a whole matrix.
+  static std::array<GLdouble, 16> state(GLenum name) {
+    std::array<GLdouble, 16> value{};
+    glGetDoublev(name, value.data());
+    return value;
+  }
+};
+
+using SceneCamera = GlTest;
 
 TEST_F(SceneCamera, UpdateMultipliesTheLookAtOfItsPointsOntoTheModelView) {
-  Camera testCamera;
-  configureSceneCamera(testCamera, 1000.0f);  // the fastest speed: s = 0.001
-  testCamera.randomize();
-  glMatrixMode(GL_MODELVIEW);
+  Camera moving;
+  configureSceneCamera(moving, 1000.0f);  // the fastest speed
+  moving.randomize();
   for (int frame = 0; frame < 3; ++frame) {
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -5.0f);
-    const double eyeAngle = testCamera.eye.angle;
-    testCamera.update();
-    const auto moved = matrix(GL_MODELVIEW_MATRIX);
-    const CameraPoint e = testCamera.eye.position;
-    const CameraPoint t = testCamera.target.position;
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -5.0f);
-    gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 1.0, 0.0);
-    expectMatrixNear(moved, matrix(GL_MODELVIEW_MATRIX));
-    // The points are those of this frame's angles; the step comes after.
-    const CameraPoint expectedEye = pathPosition(PathMode::Rosette, PathRole::Eye, testCamera.eye.angle - 0.001, 0.2);
-    EXPECT_NEAR(e.x, expectedEye.x, 1e-9);
-    EXPECT_NEAR(e.y, expectedEye.y, 1e-9);
-    EXPECT_NE(testCamera.eye.angle, eyeAngle);
-  }
-  EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
-}
-
-class SceneStars : public GlWindowTest {
- protected:
-  void SetUp() override {
-    GlWindowTest::SetUp();
-    // From the centre of the star sphere, looking down -z.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90.0, 800.0 / 600.0, 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-  }
-  static int litPixels() {
-    const Pixels p = readPixels(0, 0, 800, 600);
-    int lit = 0;
-    for (int y = 0; y < 600; ++y) {
-      for (int x = 0; x < 800; ++x) lit += !p.black(x, y);
+    std::array<GLdouble, 16> matrices[2];  // after the update, and from gluLookAt of its points
+    for (int pass = 0; pass < 2; ++pass) {
+      glLoadIdentity();
+      glTranslatef(0.0f, 0.0f, -5.0f);
+      const CameraPoint e = moving.eye.position, t = moving.target.position;
+      pass == 0 ? moving.update() : gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 1.0, 0.0);
+      matrices[pass] = state(GL_MODELVIEW_MATRIX);
     }
-    return lit;
-  }
-  // Enables or disables blending and point smoothing together.
-  static void setBlendAndSmoothing(bool on) {
-    if (on) {
-      glEnable(GL_BLEND);
-      glEnable(GL_POINT_SMOOTH);
-    } else {
-      glDisable(GL_BLEND);
-      glDisable(GL_POINT_SMOOTH);
-    }
-  }
-};
-
-TEST_F(SceneStars, SmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
-  StarLayer layer;
-  ASSERT_TRUE(layer.generate(starFieldRadius, 20000, 2.2f, 1.0f, 0.5f, 0.25f));
-  for (bool smooth : {true, false}) {
-    layer.setSmooth(smooth);
-    for (bool before : {true, false}) {
-      setBlendAndSmoothing(before);
-      glPointSize(5.0f);
-      clearTo(0.0f, 0.0f, 0.0f);
-      layer.draw();
-      const bool expected = smooth ? false : before;
-      EXPECT_EQ(enabled(GL_BLEND), expected) << smooth << before;
-      EXPECT_EQ(enabled(GL_POINT_SMOOTH), expected) << smooth << before;
-      EXPECT_EQ(floats(GL_POINT_SIZE)[0], 1.0f);
-      EXPECT_FALSE(enabled(GL_VERTEX_ARRAY));
-      EXPECT_EQ(floats(GL_CURRENT_COLOR), (std::array<GLfloat, 4>{1.0f, 0.5f, 0.25f, 1.0f}));
-      // A sixth of the sphere is in view: a few thousand points.
-      EXPECT_GT(litPixels(), 1000) << smooth << before;
-    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(matrices[0][i], matrices[1][i], 1e-6) << frame << ": " << i;
   }
 }
 
-TEST_F(SceneStars, ALayerWithoutStarsMakesNoGlCallOrDrawsNoPoints) {
-  const std::array<GLfloat, 4> color{0.1f, 0.2f, 0.3f, 0.4f};
-  StarLayer never;
+using SceneStars = GlTest;
+
+TEST_F(SceneStars, NoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
+  StarLayer never, refused;
   never.setSmooth(true);
-  setBlendAndSmoothing(true);
-  glBlendFunc(GL_ONE, GL_ONE);
+  for (GLenum capability : {GL_BLEND, GL_POINT_SMOOTH}) glEnable(capability);
   glPointSize(5.0f);
-  glColor4fv(color.data());
+  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
   never.draw();
-  // Any call of the draw would have set point size 1, the colour, or the
-  // smoothing state.
-  EXPECT_EQ(floats(GL_POINT_SIZE)[0], 5.0f);
-  EXPECT_EQ(floats(GL_CURRENT_COLOR), color);
-  EXPECT_TRUE(enabled(GL_BLEND) && enabled(GL_POINT_SMOOTH));
-  EXPECT_EQ(integer(GL_BLEND_SRC), GL_ONE);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-
-  // A refused generation keeps count 0: the draw shows nothing.
-  StarLayer refused;
+  // Any call of the draw would set point size 1, the colour or the smoothing.
+  EXPECT_EQ(state(GL_POINT_SIZE)[0], 5.0);
+  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+  EXPECT_TRUE(on(GL_BLEND) && on(GL_POINT_SMOOTH));
   EXPECT_FALSE(refused.generate(starFieldRadius, 5000, 0.0f, 1.0f, 1.0f, 1.0f));
   refused.draw();
-  EXPECT_EQ(litPixels(), 0);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(read(0, 0, 800, 600).lit(), 0);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  glMatrixMode(GL_PROJECTION);
+  gluPerspective(90.0, 800.0 / 600.0, 1.0, 100.0);  // from the centre of the star sphere, looking down -z
+  glMatrixMode(GL_MODELVIEW);
+  StarLayer layer;
+  ASSERT_TRUE(layer.generate(starFieldRadius, 20000, 2.2f, 1.0f, 0.5f, 0.25f));
+  for (int smooth = 0; smooth < 2; ++smooth) {
+    for (int before = 0; before < 2; ++before) {
+      layer.setSmooth(smooth);
+      for (GLenum capability : {GL_BLEND, GL_POINT_SMOOTH}) before ? glEnable(capability) : glDisable(capability);
+      glPointSize(5.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      layer.draw();
+      EXPECT_EQ(on(GL_BLEND) + on(GL_POINT_SMOOTH), !smooth && before ? 2 : 0) << smooth << before;
+      EXPECT_EQ(state(GL_POINT_SIZE)[0], 1.0);
+      EXPECT_FALSE(on(GL_VERTEX_ARRAY));
+      EXPECT_GT(read(0, 0, 800, 600).lit(), 1000) << "a sixth of the sphere in view: thousands of points";
+    }
+  }
 }
 
-// Set-up from pictures made here. Each decoded picture is B, G, R bytes.
-class SceneSetUp : public GlWindowTest {
+// Set 0 (stored rows 128..255) lit but for its space, set 1 at half: white text shows 255 or 128.
+class SceneFont : public GlTest {
  protected:
   void SetUp() override {
-    GlWindowTest::SetUp();
-    savedSettings = settings;
-    savedSizeMax = starPointSizeMax;
-    settings.showEarth = settings.showStars = settings.smoothStars = true;
-    settings.starsAmount = 10000;
-    settings.randomCamera = false;
-    settings.cameraSpeed = 30;
-    computeDerivedRates(settings);
-    settings.textureFiltration = 2;
-    lunarBytes = solid(16, 8, {10, 20, 30});
-    earthBytes = solid(8, 4, {200, 100, 50});  // blue in B, G, R
-    glowBytes = solid(4, 4, {0, 0, 255});      // pure red in B, G, R
-    atlasBytes.assign(256 * 256, 0);
-    atlasBytes[0] = 77;
-    lunarImage = {16, 8, lunarBytes.data()};
-    earthImage = {8, 4, earthBytes.data()};
-    glowImage = {4, 4, glowBytes.data()};
-    atlasImage = {256, 256, atlasBytes.data()};
-    lunarMap = &lunarImage;
-    earthMap = &earthImage;
-    sunGlowImage = &glowImage;
-    fontAtlasImage = &atlasImage;
-  }
-  void TearDown() override {
-    font.deleteLists();
-    settings = savedSettings;
-    starPointSizeMax = savedSizeMax;
-    lunarMap = earthMap = sunGlowImage = fontAtlasImage = nullptr;
-    GlWindowTest::TearDown();
-  }
-  static std::vector<std::uint8_t> solid(int width, int height, std::array<std::uint8_t, 3> bgr) {
-    std::vector<std::uint8_t> bytes;
-    for (int i = 0; i < width * height; ++i) bytes.insert(bytes.end(), bgr.begin(), bgr.end());
-    return bytes;
-  }
-  // The first texel of level 0 as R, G, B.
-  static std::array<std::uint8_t, 3> firstTexel(GLuint texture, int width, int height) {
-    std::vector<std::uint8_t> texels(static_cast<std::size_t>(width) * height * 3);
+    GlTest::SetUp();
+    std::vector<std::uint8_t> bytes(256 * 256, 255);
+    std::fill_n(bytes.begin(), 128 * 256, 128);
+    for (int row = 240; row < 256; ++row) std::fill_n(&bytes[row * 256], 16, 0);  // the top-left cell
+    GLuint texture = 0;  // uploaded as the scene uploads the atlas
+    glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    return {texels[0], texels[1], texels[2]};
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, 1, 256, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, bytes.data());
+    split.init(texture);
   }
-  static GLint textureInteger(GLuint texture, GLenum name) {
-    glBindTexture(GL_TEXTURE_2D, texture);
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
-  }
-  static GLint levelWidth(GLuint texture, int level) {
-    glBindTexture(GL_TEXTURE_2D, texture);
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &value);
-    return value;
-  }
-
-  Settings savedSettings;
-  float savedSizeMax = 0.0f;
-  std::vector<std::uint8_t> lunarBytes, earthBytes, glowBytes, atlasBytes;
-  RgbImage lunarImage{}, earthImage{}, glowImage{}, atlasImage{};
+  BitmapFont split;
 };
 
-TEST_F(SceneSetUp, PicturesGoUpInTheirChannelOrdersWithMipmapsAndChosenFilters) {
-  const GLint minFilters[] = {GL_NEAREST, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR};
-  for (int filtration = 0; filtration < 3; ++filtration) {
-    settings.textureFiltration = filtration;
-    setUpScene();
-    for (GLuint texture : {lunarTexture, earthTexture, sunGlowTexture}) {
-      EXPECT_EQ(textureInteger(texture, GL_TEXTURE_MIN_FILTER), minFilters[filtration]) << filtration;
-      EXPECT_EQ(textureInteger(texture, GL_TEXTURE_MAG_FILTER), GL_LINEAR) << filtration;
-    }
-    // The font's atlas is linear whatever the setting.
-    EXPECT_EQ(textureInteger(fontTexture, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(textureInteger(fontTexture, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+TEST_F(SceneFont, TextCoversSixteenPixelCellsFromItsLowerLeftCornerAndAnySetAboveOneIsSetOne) {
+  split.print(1.0f, 0.0f, 0.0f, 10, 20, 0, "A");
+  split.print(1.0f, 1.0f, 1.0f, 10, 100, 0, "W. i");  // four characters, whatever they are
+  const std::uint32_t sets[] = {0, 1, 2, 7, 0xFFFFFFFFu};
+  for (int i = 0; i < 5; ++i) split.print(1.0f, 1.0f, 1.0f, 10 + 20 * i, 60, sets[i], "A");
+  const Pixels p = read(0, 0, 120, 101);
+  for (int i = 0; i < 5; ++i) EXPECT_NEAR(p.red(18 + 20 * i, 68), i == 0 ? 255 : 128, 1) << "set " << sets[i];
+  // The quad spans 10..26 x 20..36: pixels 10..25 by 20..35, and nothing around.
+  EXPECT_EQ(read(9, 19, 18, 18).lit(), 16 * 16);
+  for (int y = 20; y < 36; ++y) {
+    for (int x = 10; x < 26; ++x) ASSERT_EQ(p.red(x, y), 255) << x << "," << y;
   }
-  // The lunar map and the glow show red and blue exchanged; the Earth shows
-  // its stored colours: a blue ocean stays blue, a red glow shows blue.
-  EXPECT_EQ(firstTexel(lunarTexture, 16, 8), (std::array<std::uint8_t, 3>{10, 20, 30}));
-  EXPECT_EQ(firstTexel(earthTexture, 8, 4), (std::array<std::uint8_t, 3>{50, 100, 200}));
-  EXPECT_EQ(firstTexel(sunGlowTexture, 4, 4), (std::array<std::uint8_t, 3>{0, 0, 255}));
-  EXPECT_EQ(levelWidth(lunarTexture, 1), 8);
-  EXPECT_EQ(levelWidth(lunarTexture, 4), 1);
-  EXPECT_EQ(levelWidth(fontTexture, 1), 0);  // no mipmaps for the atlas
-  GLint atlasFormat = 0;
-  glBindTexture(GL_TEXTURE_2D, fontTexture);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &atlasFormat);
-  EXPECT_TRUE(atlasFormat == 1 || atlasFormat == GL_LUMINANCE || atlasFormat == GL_LUMINANCE8) << atlasFormat;
-  std::vector<std::uint8_t> atlasBack(256 * 256);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, atlasBack.data());
-  EXPECT_EQ(atlasBack[0], 77);
-  EXPECT_EQ(font.texture(), fontTexture);
-  EXPECT_TRUE(font.listsBuilt());
+  EXPECT_EQ(p.litSpan(100), std::make_pair(10, 73));
 }
 
-TEST_F(SceneSetUp, FixesTheRunsStateAimsTheCameraAndFillsTheStarLayers) {
-  settings.smoothStars = false;
-  setUpScene();
-  for (GLenum on : {GL_DEPTH_TEST, GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_CULL_FACE}) {
-    EXPECT_TRUE(enabled(on)) << on;
-  }
-  for (GLenum off : {GL_TEXTURE_2D, GL_BLEND, GL_POINT_SMOOTH}) EXPECT_FALSE(enabled(off)) << off;
-  EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LESS);
-  EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
-  EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
-  EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), GL_TRUE);
-  EXPECT_EQ(integer(GL_PERSPECTIVE_CORRECTION_HINT), GL_NICEST);
-  EXPECT_EQ(integer(GL_POINT_SMOOTH_HINT), GL_NICEST);
-  EXPECT_NE(lunarQuadric, nullptr);
-  EXPECT_NE(earthQuadric, nullptr);
-
-  EXPECT_EQ(camera.target.mode, PathMode::Viviani);
-  EXPECT_EQ(camera.eye.mode, PathMode::Rosette);
-  EXPECT_DOUBLE_EQ(camera.target.radius, 1.4);
-  EXPECT_DOUBLE_EQ(camera.eye.radius, 0.2);
-  EXPECT_NEAR(camera.eye.step, 0.0003, 1e-12);
-  EXPECT_EQ(camera.eye.angle, 0.0);
-
-  const StarLayer* layers[] = {&smallStars, &mediumStars, &largeStars};
-  const int counts[] = {8500, 1000, 500};
-  const float sizes[] = {0.1f, 1.15f, 2.2f};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(layers[i]->count(), counts[i]);
-    EXPECT_FLOAT_EQ(layers[i]->pointSize(), sizes[i]);
-    EXPECT_FLOAT_EQ(layers[i]->radius(), starFieldRadius);
-    EXPECT_FALSE(layers[i]->smooth());
-  }
-
-  // The preview's overrides: 3000 stars, all of the smallest size.
-  applyPreviewOverrides();
-  settings.smoothStars = true;
-  setUpScene();
-  const int previewCounts[] = {2550, 300, 150};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(layers[i]->count(), previewCounts[i]);
-    EXPECT_FLOAT_EQ(layers[i]->pointSize(), 0.1f);
-    EXPECT_TRUE(layers[i]->smooth());
-  }
+TEST_F(SceneFont, ANullFormatDrawsNothingAndChangesNoState) {
+  glMatrixMode(GL_PROJECTION);
+  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glListBase(5);
+  split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
+  EXPECT_EQ(state(GL_MATRIX_MODE)[0], GL_PROJECTION);
+  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+  EXPECT_EQ(state(GL_LIST_BASE)[0], 5);
+  EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
 }
 
-TEST_F(SceneSetUp, AFrameReturnsToTheProjectionsBaseAndLeavesNoTexturingOrBlending) {
-  setUpScene();
-  setUpProjection(800, 600);
-  screenWidth = 800;
-  screenHeight = 600;
-  const auto base = matrix(GL_MODELVIEW_MATRIX);
-  for (int frame = 0; frame < 3; ++frame) renderFrame();
-  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-  EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
-  EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), 1);
-  expectMatrixNear(matrix(GL_MODELVIEW_MATRIX), base);
-  EXPECT_FALSE(enabled(GL_TEXTURE_2D));
-  EXPECT_FALSE(enabled(GL_BLEND));
-  EXPECT_TRUE(enabled(GL_LIGHTING));
-  EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  // The lunar sphere fills the middle of the view: the made lunar map's
-  // colour, lit from the left (the +z side), shows there.
-  const Pixels middle = readPixels(300, 300, 1, 1);
-  EXPECT_GT(middle.red(0, 0), 0);
+TEST_F(SceneFont, TheViewIs800By600UntilSetViewSize) {
+  // A 400 x 300 viewport halves the text space: (400, 300) is pixel (200, 150), a glyph 8 wide.
+  glViewport(0, 0, 400, 300);
+  split.print(1.0f, 1.0f, 1.0f, 400, 300, 0, "AB");
+  EXPECT_EQ(read(0, 153, 400, 1).litSpan(0), std::make_pair(200, 215));
+  split.setViewSize(400, 300);
+  split.print(1.0f, 1.0f, 1.0f, 100, 50, 0, "AB");
+  EXPECT_EQ(read(0, 55, 400, 1).litSpan(0), std::make_pair(100, 131));
+}
+
+TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatrices) {
+  const GLenum capabilities[] = {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND};
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-1, 1, -1, 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glTranslatef(0.0f, 0.0f, -5.0f);
+  glPushMatrix();
+  glRotatef(30.0f, 0.0f, 1.0f, 0.0f);
+  const auto projection = state(GL_PROJECTION_MATRIX), modelView = state(GL_MODELVIEW_MATRIX);
+  // Polygon modes come back as they were; the text itself is drawn filled whatever the state.
+  glPolygonMode(GL_FRONT, GL_LINE);
+  glPolygonMode(GL_BACK, GL_POINT);
+  for (int mask = 0; mask < 16; ++mask) {
+    for (int i = 0; i < 4; ++i) (mask >> i & 1) ? glEnable(capabilities[i]) : glDisable(capabilities[i]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, "Hi %d", mask);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(on(capabilities[i]), (mask >> i & 1) != 0) << mask << ": " << i;
+    EXPECT_EQ(state(GL_POLYGON_MODE), (std::array<GLdouble, 16>{GL_LINE, GL_POINT}));
+    EXPECT_EQ(state(GL_PROJECTION_STACK_DEPTH)[0], 1);
+    EXPECT_EQ(state(GL_MODELVIEW_STACK_DEPTH)[0], 2);
+    EXPECT_TRUE(state(GL_PROJECTION_MATRIX) == projection && state(GL_MODELVIEW_MATRIX) == modelView);
+    EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
+  }
 }
 
 }  // namespace
