@@ -1,6 +1,5 @@
-// The configuration dialog of the real tavrin.scr, driven from outside with
-// the messages a user's clicks produce, and read back from its controls, the
-// registry and the exit code.
+// The configuration dialog of the real tavrin.scr, driven from outside with the messages a
+// user's clicks produce, read back from its controls, the registry and the exit code.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -8,8 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "config/settings.h"
-#include "config/settings_store.h"
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
 
@@ -17,48 +14,13 @@ using namespace tavrin_test;
 
 namespace {
 
-const char dialogTitle[] = "Tavrin Screen Saver Configurator";
-constexpr DWORD exitWait = 10000;
-
-// Every value the dialog writes, in the order it writes them.
-const char* const storedNames[settingCount] = {
-    "Show Earth", "Show Stars", "Smooth Stars",    "Stars Amount", "Random Camera",      "Show Info",
-    "Show FPS",   "Show Time",  "Animation Speed", "Camera Speed", "Texture Filtartion", "Texture Quality",
-};
-
 DWORD stored(const char* name) {
-  DWORD value = 0xBAADF00D;
-  readSetting(name, &value);
+  DWORD value = 0xBAADF00D, type = 0;
+  EXPECT_TRUE(readSetting(name, &value, &type) && type == REG_DWORD) << name;
   return value;
 }
 
-bool hasClass(HWND window, const char* name) {
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  return lstrcmpiA(className, name) == 0;
-}
-
-// A real mouse click at a point of a window's client area.
-void clickAt(HWND window, POINT point) {
-  ClientToScreen(window, &point);
-  SetCursorPos(point.x, point.y);
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, input, sizeof(INPUT));
-}
-
-void pressKey(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = input[1].ki.wVk = key;
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
-}
-
-// tavrin.scr in configuration mode, its dialog and the two pages.
-class ConfigDialogTest : public ::testing::Test {
+class ConfigDialog : public ::testing::Test {
  protected:
   void SetUp() override { writeDefaultSettings(); }
   void TearDown() override {
@@ -66,438 +28,185 @@ class ConfigDialogTest : public ::testing::Test {
     deleteSettingsKey();
   }
 
-  // Starts the saver (ending one that still runs) and waits until the
-  // dialog has finished opening.
+  // Starts tavrin.scr (ending one still running) and waits for the dialog's pages.
   bool open(const std::string& arguments = "/c") {
     saver = std::make_unique<ChildProcess>();
     settingsPage = aboutPage = nullptr;
-    if (!saver->start(arguments)) return false;
-    dialog = waitForWindow("#32770", dialogTitle, saver->id(), 10000);
-    if (!dialog) return false;
-    // The window is found as soon as it exists; its controls, the pages and
-    // finally the shown settings page follow.
-    return waitUntil(
-        [&] {
-          tabs = GetDlgItem(dialog, IDC_TABS);
-          findPages();
-          return settingsPage && aboutPage && IsWindowVisible(dialog) && IsWindowVisible(settingsPage);
-        },
-        10000);
+    dialog = saver->start(arguments) ? waitForWindow("#32770", "Tavrin Screen Saver Configurator", saver->id(), 10000)
+                                     : nullptr;
+    const auto opened = [&] {
+      tabs = GetDlgItem(dialog, IDC_TABS);
+      for (HWND page = GetWindow(tabs, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT)) {
+        if (GetDlgItem(page, IDC_SHOW_EARTH)) settingsPage = page;
+        if (GetDlgItem(page, IDC_WEB_LINK)) aboutPage = page;
+      }
+      return aboutPage && IsWindowVisible(dialog) && IsWindowVisible(settingsPage);
+    };
+    return dialog && waitUntil(opened, 10000);
   }
-  void findPages() {
-    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (GetDlgItem(child, IDC_SHOW_EARTH)) settingsPage = child;
-      if (GetDlgItem(child, IDC_WEB_LINK)) aboutPage = child;
-    }
-  }
-
   HWND item(int control) const { return GetDlgItem(settingsPage, control); }
-  bool checked(int control) const { return SendMessageA(item(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  bool enabled(int control) const { return IsWindowEnabled(item(control)) != FALSE; }
-  LRESULT position(int control) const { return SendMessageA(item(control), TBM_GETPOS, 0, 0); }
-  LRESULT selection(int control) const { return SendMessageA(item(control), CB_GETCURSEL, 0, 0); }
+  LRESULT send(int control, UINT message, WPARAM w = 0, LPARAM l = 0) const {
+    return SendMessageA(item(control), message, w, l);
+  }
+  bool checked(int control) const { return send(control, BM_GETCHECK) == BST_CHECKED; }
+  int enabled(std::initializer_list<int> controls) const {
+    int count = 0;
+    for (int control : controls) count += IsWindowEnabled(item(control)) != FALSE;
+    return count;
+  }
   bool applyEnabled() const { return IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE; }
-
-  // What the user's actions send: a click on a check box or a button, a
-  // choice in a list, a trackbar drag.
-  void click(int control) const { SendMessageA(item(control), BM_CLICK, 0, 0); }
+  void click(int control) const { send(control, BM_CLICK); }
   void press(int button) const { SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
   void choose(int control, int index) const {
-    SendMessageA(item(control), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item(control)));
+    send(control, CB_SETCURSEL, index);
+    SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE), LPARAM(item(control)));
   }
-  void dragTo(int control, int to) const {
-    SendMessageA(item(control), TBM_SETPOS, TRUE, to);
-    SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, to), reinterpret_cast<LPARAM>(item(control)));
+  void drag(int control, int to, WORD request = TB_THUMBTRACK) const {
+    send(control, TBM_SETPOS, TRUE, to);
+    SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(request, to), LPARAM(item(control)));
   }
-  void endDrag(int control) const {
-    SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(item(control)));
-  }
-
-  // The exit code once the dialog has gone; 1000 when it did not end.
-  int exitCode() {
-    DWORD code = 1000;
-    if (!saver->waitForExit(exitWait, &code)) return 1000;
-    return static_cast<int>(code);
-  }
-
-  // A tab's rectangle, read through memory inside the saver's process (the
-  // message carries a pointer).
-  RECT tabRect(int index) const {
-    RECT rect = {};
-    void* remote = VirtualAllocEx(saver->handle(), nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote) return rect;
-    if (SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote))) {
-      ReadProcessMemory(saver->handle(), remote, &rect, sizeof rect, nullptr);
-    }
-    VirtualFreeEx(saver->handle(), remote, 0, MEM_RELEASE);
-    return rect;
-  }
-  void clickTab(int index) const {
-    const RECT rect = tabRect(index);
-    clickAt(tabs, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-  }
-  bool settingsShown() const { return IsWindowVisible(settingsPage) && !IsWindowVisible(aboutPage); }
-  bool aboutShown() const { return IsWindowVisible(aboutPage) && !IsWindowVisible(settingsPage); }
+  int exitCode() { return saver->waitForExit(10000, &code) ? int(code) : 1000; }  // 1000: did not end
 
   std::unique_ptr<ChildProcess> saver;
-  HWND dialog = nullptr;
-  HWND tabs = nullptr;
-  HWND settingsPage = nullptr;
-  HWND aboutPage = nullptr;
+  HWND dialog = nullptr, tabs = nullptr, settingsPage = nullptr, aboutPage = nullptr;
+  DWORD code = 0;
 };
 
-// --- Opening ------------------------------------------------------------------
+using ConfigOpening = ConfigDialog;
 
-using ConfigOpening = ConfigDialogTest;
-
-TEST_F(ConfigOpening, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabled) {
-  writeSetting("Show Earth", 0);
-  writeSetting("Show Stars", 2);  // only exactly 1 is on
-  writeSetting("Smooth Stars", 1);
-  writeSetting("Stars Amount", 30001);  // out of range: 10000
-  writeSetting("Random Camera", 0);
-  writeSetting("Show Info", 1);
-  writeSetting("Show FPS", 0);
-  writeSetting("Show Time", 1);
-  writeSetting("Animation Speed", 0);  // out of range: 30
-  writeSetting("Camera Speed", 77);
-  writeSetting("Texture Filtartion", 0xFFFFFFFF);  // -1: out of range, 2
-  writeSetting("Texture Quality", 0);
+TEST_F(ConfigOpening, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabledAndTheAboutTab) {
+  // Only exactly 1 is on; out of range, the stars' 30001 is 10000 and the filtration's 3 is 2.
+  const std::pair<const char*, DWORD> values[] = {
+      {"Show Earth", 0},         {"Show Stars", 2},      {"Stars Amount", 30001}, {"Camera Speed", 77},
+      {"Texture Filtartion", 3}, {"Texture Quality", 0}, {"Show FPS", 0}};
+  for (const auto& [name, value] : values) writeSetting(name, value);
   ASSERT_TRUE(open());
-
-  EXPECT_FALSE(checked(IDC_SHOW_EARTH));
-  EXPECT_FALSE(checked(IDC_SHOW_STARS));
-  EXPECT_TRUE(checked(IDC_SMOOTH_STARS));
-  EXPECT_FALSE(checked(IDC_RANDOM_CAMERA));
-  EXPECT_TRUE(checked(IDC_SHOW_INFO));
-  EXPECT_FALSE(checked(IDC_SHOW_FPS));
-  EXPECT_TRUE(checked(IDC_SHOW_TIME));
-  EXPECT_EQ(position(IDC_STARS_AMOUNT), 10000);
-  EXPECT_EQ(position(IDC_ANIMATION_SPEED), 30);
-  EXPECT_EQ(position(IDC_CAMERA_SPEED), 77);
+  EXPECT_FALSE(checked(IDC_SHOW_EARTH) || checked(IDC_SHOW_STARS) || checked(IDC_SHOW_FPS));
+  EXPECT_TRUE(checked(IDC_SMOOTH_STARS) && checked(IDC_RANDOM_CAMERA) && checked(IDC_SHOW_INFO) &&
+              checked(IDC_SHOW_TIME));
+  EXPECT_EQ(send(IDC_STARS_AMOUNT, TBM_GETPOS), 10000);
+  EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 77);
   EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Trilinear");
   EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
-  EXPECT_EQ(SendMessageA(item(IDC_STARS_AMOUNT), TBM_GETRANGEMAX, 0, 0), 30000);
-
-  // The platform's own controls, with no initialisation call of the program's.
-  EXPECT_TRUE(hasClass(tabs, WC_TABCONTROLA));
-  EXPECT_TRUE(hasClass(item(IDC_STARS_AMOUNT), TRACKBAR_CLASSA));
-  EXPECT_EQ(TabCtrl_GetItemCount(tabs), 2);
-  EXPECT_EQ(TabCtrl_GetCurSel(tabs), 0);
-
-  // " Show Stars" is off, so its dependants start disabled.
-  EXPECT_FALSE(enabled(IDC_SMOOTH_STARS));
-  EXPECT_FALSE(enabled(IDC_AMOUNT_LABEL));
-  EXPECT_FALSE(enabled(IDC_STARS_AMOUNT));
-  EXPECT_TRUE(enabled(IDC_SHOW_FPS));
+  EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
+  // Without TCS_BUTTONS a new focus is a new choice, notified as a click's.
+  SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
+  EXPECT_TRUE(IsWindowVisible(aboutPage) && !IsWindowVisible(settingsPage));
+  SendMessageA(tabs, TCM_SETCURFOCUS, 0, 0);
+  EXPECT_TRUE(IsWindowVisible(settingsPage) && !IsWindowVisible(aboutPage));
+  EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
+  press(IDCANCEL);
+  EXPECT_EQ(exitCode(), 0);
   EXPECT_EQ(stored("Stars Amount"), 30001u) << "opening corrects in memory only";
-
-  press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
 }
 
-TEST_F(ConfigOpening, OkWithoutAnyChangeWritesNothing) {
-  ASSERT_TRUE(open());
-  // Changed behind the dialog's back: OK must not put the dialog's numbers over it.
-  writeSetting("Camera Speed", 55);
-  writeSetting("Texture Quality", 0);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  RegDeleteValueA(key, "Show Earth");
-  RegCloseKey(key);
+using ConfigDependents = ConfigDialog;
 
-  press(IDOK);
-  EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Camera Speed"), 55u);
-  EXPECT_EQ(stored("Texture Quality"), 0u);
-  EXPECT_FALSE(readSetting("Show Earth", nullptr));
-}
-
-// --- Dependent controls ------------------------------------------------------
-
-using ConfigDependents = ConfigDialogTest;
-
-TEST_F(ConfigDependents, ShowStarsAndShowInformationSwitchTheirDependants) {
-  ASSERT_TRUE(open());
-  ASSERT_TRUE(enabled(IDC_SMOOTH_STARS) && enabled(IDC_AMOUNT_LABEL) && enabled(IDC_STARS_AMOUNT));
-  ASSERT_TRUE(enabled(IDC_SHOW_FPS) && enabled(IDC_SHOW_TIME));
-
-  click(IDC_SHOW_STARS);
-  EXPECT_FALSE(checked(IDC_SHOW_STARS));
-  EXPECT_FALSE(enabled(IDC_SMOOTH_STARS));
-  EXPECT_FALSE(enabled(IDC_AMOUNT_LABEL));
-  EXPECT_FALSE(enabled(IDC_STARS_AMOUNT));
-  EXPECT_TRUE(enabled(IDC_SHOW_FPS) && enabled(IDC_SHOW_TIME)) << "the other frame is left alone";
-  EXPECT_TRUE(applyEnabled());
-
-  click(IDC_SHOW_INFO);
-  EXPECT_FALSE(enabled(IDC_SHOW_FPS));
-  EXPECT_FALSE(enabled(IDC_SHOW_TIME));
-  EXPECT_TRUE(checked(IDC_SHOW_FPS)) << "a disabled control keeps its state";
-
-  click(IDC_SHOW_STARS);
-  click(IDC_SHOW_INFO);
-  EXPECT_TRUE(enabled(IDC_SMOOTH_STARS) && enabled(IDC_AMOUNT_LABEL) && enabled(IDC_STARS_AMOUNT));
-  EXPECT_TRUE(enabled(IDC_SHOW_FPS) && enabled(IDC_SHOW_TIME));
-  press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
-}
-
-TEST_F(ConfigDependents, ADisabledControlsStateIsStillSaved) {
+TEST_F(ConfigDependents, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateOkStillSaves) {
   writeSetting("Smooth Stars", 0);
-  writeSetting("Show Time", 1);
+  writeSetting("Texture Quality", 0);
   ASSERT_TRUE(open());
+  const auto stars = {IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT}, info = {IDC_SHOW_FPS, IDC_SHOW_TIME};
+  ASSERT_EQ(enabled(stars) + enabled(info), 5);
   click(IDC_SMOOTH_STARS);  // on, then its frame off
+  click(IDC_SHOW_STARS);
+  EXPECT_EQ(enabled(stars), 0);
+  click(IDC_SHOW_INFO);
+  EXPECT_EQ(enabled(info), 0);
+  click(IDC_SHOW_STARS);
+  click(IDC_SHOW_INFO);
+  EXPECT_EQ(enabled(stars) + enabled(info), 5);
   click(IDC_SHOW_STARS);
   click(IDC_SHOW_TIME);  // off, then its frame off
   click(IDC_SHOW_INFO);
+  choose(IDC_QUALITY, 2);  // "High"
   press(IDOK);
   EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Show Stars"), 0u);
-  EXPECT_EQ(stored("Smooth Stars"), 1u);
-  EXPECT_EQ(stored("Show Info"), 0u);
-  EXPECT_EQ(stored("Show Time"), 0u);
-  EXPECT_EQ(stored("Show FPS"), 1u);
+  EXPECT_EQ(stored("Texture Quality"), 2u);
+  for (const char* off : {"Show Stars", "Show Info", "Show Time"}) EXPECT_EQ(stored(off), 0u) << off;
+  for (const char* on : {"Smooth Stars", "Show FPS"}) EXPECT_EQ(stored(on), 1u) << on;
 }
 
-// --- Apply, OK and Cancel -------------------------------------------------------
+using ConfigApply = ConfigDialog;
 
-using ConfigApply = ConfigDialogTest;
-
-TEST_F(ConfigApply, ATrackbarDragEnablesApplyOnlyWhenItEnds) {
+// Each trackbar first: a drag is a change only once it ends.
+TEST_F(ConfigApply, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
   ASSERT_TRUE(open());
-  for (int control : {IDC_STARS_AMOUNT, IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED}) {
-    dragTo(control, 40);
-    dragTo(control, 45);
+  const std::pair<int, int> drags[] = {{IDC_STARS_AMOUNT, 25000}, {IDC_ANIMATION_SPEED, 1}, {IDC_CAMERA_SPEED, 100}};
+  for (const auto& [control, to] : drags) {
+    drag(control, 45);
+    drag(control, to);
     EXPECT_FALSE(applyEnabled()) << control;
-    endDrag(control);
+    drag(control, to, TB_ENDTRACK);
     EXPECT_TRUE(applyEnabled()) << control;
     press(IDC_APPLY);
     EXPECT_FALSE(applyEnabled()) << control;
   }
-  // Other scroll requests of a trackbar, and a list message that is not a
-  // new choice, are not changes either.
-  SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(TB_LINEDOWN, 0), reinterpret_cast<LPARAM>(item(IDC_CAMERA_SPEED)));
-  SendMessageA(settingsPage, WM_COMMAND, MAKEWPARAM(IDC_QUALITY, CBN_DROPDOWN),
-               reinterpret_cast<LPARAM>(item(IDC_QUALITY)));
-  EXPECT_FALSE(applyEnabled());
-  choose(IDC_QUALITY, 1);
-  EXPECT_TRUE(applyEnabled());
-  press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
-}
-
-TEST_F(ConfigApply, ApplyWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
-  ASSERT_TRUE(open());
-  click(IDC_SHOW_EARTH);
-  click(IDC_SMOOTH_STARS);
-  click(IDC_RANDOM_CAMERA);
-  click(IDC_SHOW_FPS);
-  dragTo(IDC_STARS_AMOUNT, 25000);
-  endDrag(IDC_STARS_AMOUNT);
-  dragTo(IDC_ANIMATION_SPEED, 1);
-  endDrag(IDC_ANIMATION_SPEED);
-  dragTo(IDC_CAMERA_SPEED, 100);
-  endDrag(IDC_CAMERA_SPEED);
+  for (int box : {IDC_SHOW_EARTH, IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_FPS}) click(box);
   choose(IDC_FILTRATION, 0);
   choose(IDC_QUALITY, 1);
-  // Gone behind the dialog's back: Apply writes every value, changed or not.
-  deleteSettingsKey();
-
+  deleteSettingsKey();  // gone behind the dialog's back: Apply writes every value, changed or not
   press(IDC_APPLY);
   EXPECT_FALSE(applyEnabled());
-  const DWORD expected[settingCount] = {0, 1, 0, 25000, 0, 1, 0, 1, 1, 100, 0, 1};
-  for (int i = 0; i < settingCount; ++i) {
-    DWORD type = 0;
-    DWORD value = 0xBAADF00D;
-    EXPECT_TRUE(readSetting(storedNames[i], &value, &type)) << storedNames[i];
-    EXPECT_EQ(value, expected[i]) << storedNames[i];
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << storedNames[i];
-  }
-
-  press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
-  EXPECT_EQ(stored("Stars Amount"), 25000u);
-  EXPECT_EQ(stored("Show Earth"), 0u);
-}
-
-TEST_F(ConfigApply, OkRightAfterApplyWritesNothingMore) {
-  ASSERT_TRUE(open());
-  click(IDC_RANDOM_CAMERA);
-  press(IDC_APPLY);
-  ASSERT_EQ(stored("Random Camera"), 0u);
-  writeSetting("Random Camera", 1);  // behind the dialog's back
-  press(IDOK);
-  EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Random Camera"), 1u);
-}
-
-TEST_F(ConfigApply, ChoosingHighAndOkStoresTwoAndTheSaverReadsIt) {
-  writeSetting("Texture Quality", 0);
-  ASSERT_TRUE(open());
-  ASSERT_EQ(selection(IDC_QUALITY), 0);
-  choose(IDC_QUALITY, 2);
-  click(IDC_SHOW_EARTH);
-  dragTo(IDC_STARS_AMOUNT, 3000);
-  endDrag(IDC_STARS_AMOUNT);
-  press(IDOK);
-  EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Texture Quality"), 2u);
-
-  // What the saver's next start loads.
-  settings = Settings{};
-  ASSERT_TRUE(LoadSettings());
-  EXPECT_EQ(settings.textureQuality, 2);
-  EXPECT_FALSE(settings.showEarth);
-  EXPECT_EQ(settings.starsAmount, 3000u);
-  EXPECT_TRUE(settings.showStars);
-  EXPECT_EQ(settings.cameraSpeed, 30u);
-}
-
-// --- Pages ------------------------------------------------------------------
-
-using ConfigPages = ConfigDialogTest;
-
-// Pure blue (the link colour) inside a control's rectangle on the screen.
-int bluePixels(HWND control) {
-  RECT rect = {};
-  GetWindowRect(control, &rect);
-  const Screenshot shot = captureScreen(&rect);
-  int count = 0;
-  for (int y = 0; y < shot.height; ++y) {
-    for (int x = 0; x < shot.width; ++x) {
-      if (shot.red(x, y) == 0 && shot.green(x, y) == 0 && shot.blue(x, y) == 255) ++count;
+  const std::pair<const char*, DWORD> expected[] = {
+      {"Show Earth", 0},      {"Show Stars", 1},     {"Smooth Stars", 0},       {"Stars Amount", 25000},
+      {"Random Camera", 0},   {"Show Info", 1},      {"Show FPS", 0},           {"Show Time", 1},
+      {"Animation Speed", 1}, {"Camera Speed", 100}, {"Texture Filtartion", 0}, {"Texture Quality", 1}};
+  for (const char* after : {"Apply", "Cancel"}) {
+    if (after[0] == 'C') {
+      press(IDCANCEL);
+      EXPECT_EQ(exitCode(), 0);
     }
+    for (const auto& [name, value] : expected) EXPECT_EQ(stored(name), value) << name << " after " << after;
   }
-  return count;
 }
 
-void saveWindowPicture(HWND window, const char* fileName) {
-  RECT rect = {};
-  GetWindowRect(window, &rect);
-  captureScreen(&rect).saveBmp(siblingPath(fileName));
-}
+using ConfigModes = ConfigDialog;
 
-TEST_F(ConfigPages, TheTabsSwitchBetweenTheSettingsAndTheAboutPage) {
-  ASSERT_TRUE(open());
-  ASSERT_TRUE(settingsShown());
-  RECT settingsRect = {}, aboutRect = {};
-  GetWindowRect(settingsPage, &settingsRect);
-  GetWindowRect(aboutPage, &aboutRect);
-  EXPECT_TRUE(EqualRect(&settingsRect, &aboutRect)) << "both pages fill the same area";
-  waitUntil([] { return false; }, 300);  // let the first paint finish
-  saveWindowPicture(dialog, "config-settings.bmp");
-
-  clickTab(1);
-  EXPECT_TRUE(waitUntil([&] { return aboutShown(); }, 3000)) << "a click on \"About\"";
-  EXPECT_EQ(TabCtrl_GetCurSel(tabs), 1);
-  waitUntil([] { return false; }, 300);
-  saveWindowPicture(dialog, "config-about.bmp");
-  // The links are drawn in pure blue, the label beside them is not.
-  EXPECT_GT(bluePixels(GetDlgItem(aboutPage, IDC_MAIL_LINK)), 20);
-  EXPECT_GT(bluePixels(GetDlgItem(aboutPage, IDC_WEB_LINK)), 20);
-  HWND label = FindWindowExA(aboutPage, nullptr, "Static", "Contact / Report bugs:");
-  ASSERT_NE(label, nullptr);
-  EXPECT_EQ(bluePixels(label), 0);
-
-  // The click left the focus on the tabs: the arrow keys switch back and forth.
-  pressKey(VK_LEFT);
-  EXPECT_TRUE(waitUntil([&] { return settingsShown(); }, 3000)) << "the left arrow key";
-  pressKey(VK_RIGHT);
-  EXPECT_TRUE(waitUntil([&] { return aboutShown(); }, 3000)) << "the right arrow key";
-  clickTab(0);
-  EXPECT_TRUE(waitUntil([&] { return settingsShown(); }, 3000)) << "a click on \"Settings\"";
-  EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
-  press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
-}
-
-// --- Owner and ending -----------------------------------------------------------
-
-class ConfigModes : public ConfigDialogTest {
- protected:
-  void SetUp() override {
-    ConfigDialogTest::SetUp();
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "TavrinConfigOwner";
-    RegisterClassA(&windowClass);
-    owner = CreateWindowExA(0, "TavrinConfigOwner", "Display settings", WS_OVERLAPPEDWINDOW, 40, 40, 300, 200, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(owner, nullptr);
-    ShowWindow(owner, SW_SHOW);
-  }
-  void TearDown() override {
-    ConfigDialogTest::TearDown();
-    DestroyWindow(owner);
-  }
-  HWND dialogOwner() const { return GetWindow(dialog, GW_OWNER); }
-  HWND owner = nullptr;
-};
-
-TEST_F(ConfigModes, AGivenWindowOwnsTheDialogAndOkEndsWithOne) {
-  ASSERT_TRUE(open("/c:" + std::to_string(reinterpret_cast<uintptr_t>(owner))));
-  EXPECT_EQ(dialogOwner(), owner);
-  EXPECT_FALSE(IsWindowEnabled(owner)) << "the dialog is modal to its owner";
-  press(IDOK);
-  EXPECT_EQ(exitCode(), 1);
-}
-
-TEST_F(ConfigModes, WithoutAUsableHandleTheForegroundWindowOwnsItWithNoArgumentNothingDoes) {
-  // A window that is not in front: after a blank instead of a colon its
-  // handle is not read at all. Wine takes a small number as a handle's low
-  // bits, so a number that happens to name some window is passed over.
-  HWND bystander = CreateWindowExA(0, "TavrinConfigOwner", "Bystander", WS_OVERLAPPEDWINDOW, 400, 40, 200, 100, nullptr,
-                                   nullptr, GetModuleHandleA(nullptr), nullptr);
-  ShowWindow(bystander, SW_SHOWNOACTIVATE);
+// The given window owns the dialog, else the window in front; with no argument none. A number
+// that names no window is found first (Wine takes small numbers as handles' low bits).
+TEST_F(ConfigModes, TheGivenWindowOrElseTheForegroundWindowOwnsTheDialog) {
+  // Two windows standing in for the control panel: one in front, the other given by its handle.
+  const HWND windows[2] = {
+      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200, 0, 0, 0, 0),
+      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200, 0, 0, 0, 0)};
+  const HWND front = windows[0], other = windows[1];
   uintptr_t noWindow = 1234;
-  while (IsWindow(reinterpret_cast<HWND>(noWindow))) ++noWindow;
-  const std::string notAWindow = "/c:" + std::to_string(noWindow);
-  const std::string blankNotColon = "/c " + std::to_string(reinterpret_cast<uintptr_t>(bystander));
-  const struct {
-    const char* arguments;
-    bool owned;
-  } cases[] = {{"/c:0", true},
-               {notAWindow.c_str(), true},
-               {blankNotColon.c_str(), true},
-               {"/c", true},
-               {"-C", true},
-               {"", false},
-               {"/", false}};
-  for (const auto& c : cases) {
-    SetForegroundWindow(owner);
-    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == owner; }, 2000));
-    ASSERT_TRUE(open(c.arguments)) << "[" << c.arguments << "]";
-    EXPECT_EQ(dialogOwner(), c.owned ? owner : nullptr) << "[" << c.arguments << "]";
+  while (IsWindow(HWND(noWindow))) ++noWindow;
+  const std::string given = std::to_string(uintptr_t(other));
+  // The given window's case comes late: its dialog's end makes it active again, in its own time.
+  const std::pair<std::string, HWND> cases[] = {{"/c:0", front},        {"/c:" + std::to_string(noWindow), front},
+                                                {"/c " + given, front}, {"/c", front},
+                                                {"-C", front},          {"/c:" + given, other},
+                                                {"", nullptr}};
+  for (const auto& [arguments, owner] : cases) {
+    SetForegroundWindow(front);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == front; }, 2000));
+    ASSERT_TRUE(open(arguments)) << "[" << arguments << "]";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner) << "[" << arguments << "]";
+    EXPECT_TRUE(!owner || !IsWindowEnabled(owner)) << "modal to its owner [" << arguments << "]";
     press(IDCANCEL);
-    EXPECT_EQ(exitCode(), 0) << "[" << c.arguments << "]";
+    EXPECT_EQ(exitCode(), 0) << "[" << arguments << "]";
   }
-  DestroyWindow(bystander);
+  for (HWND window : windows) DestroyWindow(window);  // left behind, one could still be in front later
 }
 
-// Escape and the close box both come to the dialog as Cancel.
-TEST_F(ConfigModes, EscapeAndTheCloseBoxEndWithZeroAndWriteNothing) {
-  for (UINT message : {WM_KEYDOWN, WM_SYSCOMMAND}) {
+// OK without a change, Escape and the close box after one write nothing; OK ends with 1.
+TEST_F(ConfigModes, OkUntouchedEscapeAndTheCloseBoxWriteNothing) {
+  const struct {
+    UINT message;
+    WPARAM request;
+    int exitCode;
+  } endings[] = {{WM_COMMAND, IDOK, 1}, {WM_KEYDOWN, VK_ESCAPE, 0}, {WM_SYSCOMMAND, SC_CLOSE, 0}};
+  for (const auto& e : endings) {
     ASSERT_TRUE(open());
-    click(IDC_SHOW_EARTH);
-    if (message == WM_KEYDOWN)
-      PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-    else
-      PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(exitCode(), 0) << message;
-    EXPECT_EQ(stored("Show Earth"), 1u) << message;
+    writeSetting("Camera Speed", 55);
+    if (e.message != WM_COMMAND) click(IDC_SHOW_EARTH);
+    PostMessageA(dialog, e.message, e.request, 0);
+    EXPECT_EQ(exitCode(), e.exitCode) << e.message;
+    EXPECT_EQ(stored("Camera Speed"), 55u) << e.message;
   }
-}
-
-TEST_F(ConfigModes, EnterAfterAChangeWritesItAndEndsWithOne) {
-  ASSERT_TRUE(open());
-  click(IDC_SHOW_EARTH);
-  PostMessageA(dialog, WM_KEYDOWN, VK_RETURN, 0);  // Enter presses the default button, OK
-  EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Show Earth"), 0u);
 }
 
 }  // namespace
