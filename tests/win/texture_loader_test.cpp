@@ -1,12 +1,11 @@
-// The DATAPACK resources as the saver finds them: this test program carries
-// the saver's own resources, so a null resource module finds them here.
+// The DATAPACK resources as the saver loads them (from this program's own, or a damaged copy).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "assets/data_pack.h"
 #include "assets/jpeg_decoder.h"
 #include "assets/texture_loader.h"
 #include "config/settings.h"
@@ -16,103 +15,55 @@
 
 namespace {
 
-class TextureLoader : public ::testing::Test {
- protected:
-  void SetUp() override {
-    resourceModule = nullptr;
-    lunarMap = earthMap = sunGlowImage = fontAtlasImage = nullptr;
-  }
-  void TearDown() override {
-    resourceModule = nullptr;
-    if (dataModule) FreeLibrary(dataModule);
-    for (RgbImage* image : {lunarMap, earthMap, sunGlowImage}) freeRgbImage(image);
-    delete fontAtlasImage;
-  }
+int windowsCreated = 0;
 
-  // A copy of the saver whose pack `id` holds `bytes` (none: removed), loaded
-  // as a data file and made the resource module.
-  bool useSaverCopyWith(uint16_t id, const std::vector<uint8_t>* bytes) {
-    const std::string copy = tavrin_test::siblingPath("loader-copy.scr");
-    if (!tavrin_test::copySaverWithPack(copy, id, bytes)) return false;
-    dataModule = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    resourceModule = dataModule;
-    return dataModule != nullptr;
-  }
-
-  HMODULE dataModule = nullptr;
-};
-
-TEST_F(TextureLoader, EachQualityLoadsItsPackAndAnythingElseTheLargest) {
-  const struct {
-    int32_t quality;
-    int32_t lunarWidth;
-    int32_t earthWidth;
-  } cases[] = {{0, 1024, 128}, {1, 2048, 256}, {2, 4096, 512}, {3, 4096, 512}, {-1, 4096, 512}};
-  for (const auto& c : cases) {
-    settings.textureQuality = c.quality;
-    ASSERT_TRUE(loadTextures()) << c.quality;
-    EXPECT_EQ(lunarMap->width, c.lunarWidth) << c.quality;
-    EXPECT_EQ(lunarMap->height, c.lunarWidth / 2) << c.quality;
-    EXPECT_EQ(earthMap->width, c.earthWidth) << c.quality;
-    EXPECT_EQ(earthMap->height, c.earthWidth / 2) << c.quality;
-    EXPECT_EQ(sunGlowImage->width, 256);
-    EXPECT_EQ(sunGlowImage->height, 256);
+// A hook counts and refuses this thread's windows: a message box returns at once.
+TEST(TextureLoader, EachQualityLoadsItsPackAnythingElseTheLargestAndDamageFailsWithoutAMessage) {
+  HHOOK hook = SetWindowsHookExA(
+      WH_CBT, [](int code, WPARAM, LPARAM) -> LRESULT { return code == HCBT_CREATEWND ? ++windowsCreated : 0; },
+      nullptr, GetCurrentThreadId());
+  MessageBoxA(nullptr, "seen?", nullptr, MB_OK);
+  ASSERT_EQ(windowsCreated, 1) << "a message box goes unseen";
+  const auto release = [] {
     for (RgbImage* image : {lunarMap, earthMap, sunGlowImage}) freeRgbImage(image);
     delete fontAtlasImage;
     lunarMap = earthMap = sunGlowImage = fontAtlasImage = nullptr;
+  };
+  const int qualities[][3] = {{0, 1024, 128}, {1, 2048, 256}, {2, 4096, 512}, {3, 4096, 512}, {-1, 4096, 512}};
+  const void* atlas = LockResource(LoadResource(nullptr, FindResourceA(nullptr, MAKEINTRESOURCEA(106), "DATAPACK")));
+  for (const auto& [quality, lunarWidth, earthWidth] : qualities) {
+    settings.textureQuality = quality;
+    ASSERT_TRUE(loadTextures()) << quality;
+    EXPECT_TRUE(lunarMap->width == lunarWidth && lunarMap->height == lunarWidth / 2) << quality;
+    EXPECT_TRUE(earthMap->width == earthWidth && earthMap->height == earthWidth / 2) << quality;
+    EXPECT_TRUE(sunGlowImage->width == 256 && sunGlowImage->height == 256 && fontAtlasImage->width == 256);
+    EXPECT_EQ(fontAtlasImage->pixels, atlas) << "the resource's own bytes";
+    release();
   }
-}
 
-TEST_F(TextureLoader, TheAtlasIsTheResourcesOwnBytes) {
-  ASSERT_TRUE(loadFontAtlas(IDR_PACK_GLYPHS));
-  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PACK_GLYPHS), "DATAPACK");
-  ASSERT_NE(resource, nullptr);
-  EXPECT_EQ(fontAtlasImage->pixels, LockResource(LoadResource(nullptr, resource)));
-  EXPECT_EQ(fontAtlasImage->width, 256);
-  EXPECT_EQ(fontAtlasImage->height, 256);
-  EXPECT_EQ(SizeofResource(nullptr, resource), 65536u);
-}
-
-TEST_F(TextureLoader, PackSizesAreExactlyTheirLengths) {
-  // windres must not pad a resource: the loader compares lengths with its size.
-  for (uint16_t id : {IDR_PACK_SUN_GLOW, IDR_PACK_LOW, IDR_PACK_MEDIUM, IDR_PACK_HIGH}) {
-    uint32_t size = 0;
-    const uint8_t* pack = lockDataPack(id, &size);
-    ASSERT_NE(pack, nullptr) << id;
-    PackImage images[2];
-    EXPECT_TRUE(readDataPack(pack, size, id == IDR_PACK_SUN_GLOW ? 1 : 2, images)) << id;
-  }
-}
-
-TEST_F(TextureLoader, AMissingPackFailsWithoutAMessage) {
-  ASSERT_TRUE(useSaverCopyWith(IDR_PACK_HIGH, nullptr));
-  EXPECT_FALSE(loadSurfacePack(IDR_PACK_HIGH));
-  EXPECT_EQ(lunarMap, nullptr);
-  EXPECT_TRUE(loadGlowPack(IDR_PACK_SUN_GLOW)) << "the other packs are still there";
-  EXPECT_FALSE(loadSurfacePack(4242));
-}
-
-TEST_F(TextureLoader, PacksWhoseLengthsDoNotAddUpAreRefused) {
   uint32_t size = 0;
-  const uint8_t* good = lockDataPack(IDR_PACK_LOW, &size);
-  ASSERT_NE(good, nullptr);
-  std::vector<uint8_t> empty;
-  std::vector<uint8_t> longer(good, good + size);
+  const uint8_t* low = lockDataPack(IDR_PACK_LOW, &size);
+  std::vector<uint8_t> longer(low, low + size), shorter(low, low + size - 1), pastEnd(low, low + size), empty,
+      shortAtlas(100);
   longer.push_back(0);
-  std::vector<uint8_t> shorter(good, good + size - 1);
-  std::vector<uint8_t> pastEnd(good, good + size);
-  pastEnd[1] = 0xFF;  // the first length now runs past the resource
-  pastEnd[2] = 0xFF;
-  for (const std::vector<uint8_t>* bad : {&longer, &shorter, &pastEnd, &empty}) {
-    ASSERT_TRUE(useSaverCopyWith(IDR_PACK_LOW, bad));
-    EXPECT_FALSE(loadSurfacePack(IDR_PACK_LOW)) << bad->size();
-    FreeLibrary(dataModule);
-    dataModule = nullptr;
-    resourceModule = nullptr;
+  pastEnd[1] = pastEnd[2] = 0xFF;  // the first length now runs past the resource
+  const std::pair<int, const std::vector<uint8_t>*> damaged[] = {
+      {IDR_PACK_HIGH, nullptr}, {IDR_PACK_GLYPHS, nullptr},    {IDR_PACK_SUN_GLOW, nullptr},
+      {IDR_PACK_LOW, &longer},  {IDR_PACK_LOW, &shorter},      {IDR_PACK_LOW, &pastEnd},
+      {IDR_PACK_LOW, &empty},   {IDR_PACK_GLYPHS, &shortAtlas}};
+  const std::string copy = tavrin_test::siblingPath("loader-copy.scr");
+  for (const auto& [id, bytes] : damaged) {  // null bytes: the pack is missing
+    ASSERT_TRUE(tavrin_test::copySaverWithPack(copy, uint16_t(id), bytes));
+    resourceModule = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    settings.textureQuality = id == IDR_PACK_HIGH ? 2 : 0;
+    windowsCreated = 0;
+    EXPECT_FALSE(resourceModule == nullptr || loadTextures()) << id << " " << (bytes ? bytes->size() : 0);
+    EXPECT_EQ(windowsCreated, 0) << id;
+    release();
+    FreeLibrary(resourceModule);
   }
-  std::vector<uint8_t> shortAtlas(100, 0);
-  ASSERT_TRUE(useSaverCopyWith(IDR_PACK_GLYPHS, &shortAtlas));
-  EXPECT_FALSE(loadFontAtlas(IDR_PACK_GLYPHS));
+  resourceModule = nullptr;
+  UnhookWindowsHookEx(hook);
 }
 
 }  // namespace
