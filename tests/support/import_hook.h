@@ -1,6 +1,5 @@
-// Points this program's own imports of a system function at a replacement, so
-// that a probe build of the saver (its code linked statically, so every call
-// it makes to a system DLL goes through this import table) can watch them.
+// Points this program's own imports of a system function at a replacement: a probe build of the saver, its code linked
+// statically, watches every call it makes to a system DLL so.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +8,7 @@
 
 namespace tavrin_test {
 
-// Replaces every import slot of `function` from `module` ("gdi32.dll") in the
-// main executable by `replacement`; `original` receives the real address.
-// False when the program does not import the function.
+// Replaces each import slot of `function` from `module` ("gdi32.dll") by `replacement`, the real one into `original`.
 inline bool redirectImport(const char* module, const char* function, const void* replacement, void** original) {
   HMODULE system = GetModuleHandleA(module);
   FARPROC target = system ? GetProcAddress(system, function) : nullptr;
@@ -32,6 +29,11 @@ inline bool redirectImport(const char* module, const char* function, const void*
   }
   if (found) std::memcpy(original, &target, sizeof target);
   return found;
+}
+template <typename Function>
+bool redirectImport(const char* module, const char* function, Function replacement, Function* original) {
+  return redirectImport(module, function, reinterpret_cast<const void*>(replacement),
+                        reinterpret_cast<void**>(original));
 }
 
 }  // namespace tavrin_test

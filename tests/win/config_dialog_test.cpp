@@ -1,11 +1,12 @@
-// The configuration dialog of the real tavrin.scr, driven from outside with the messages a
-// user's clicks produce, read back from its controls, the registry and the exit code.
+// The real tavrin.scr /c driven with the messages a user's clicks produce; controls, registry and exit code read back.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
@@ -13,12 +14,6 @@
 using namespace tavrin_test;
 
 namespace {
-
-DWORD stored(const char* name) {
-  DWORD value = 0xBAADF00D, type = 0;
-  EXPECT_TRUE(readSetting(name, &value, &type) && type == REG_DWORD) << name;
-  return value;
-}
 
 class ConfigDialog : public ::testing::Test {
  protected:
@@ -50,9 +45,7 @@ class ConfigDialog : public ::testing::Test {
   }
   bool checked(int control) const { return send(control, BM_GETCHECK) == BST_CHECKED; }
   int enabled(std::initializer_list<int> controls) const {
-    int count = 0;
-    for (int control : controls) count += IsWindowEnabled(item(control)) != FALSE;
-    return count;
+    return int(std::count_if(controls.begin(), controls.end(), [&](int c) { return IsWindowEnabled(item(c)); }));
   }
   bool applyEnabled() const { return IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE; }
   void click(int control) const { send(control, BM_CLICK); }
@@ -65,25 +58,20 @@ class ConfigDialog : public ::testing::Test {
     send(control, TBM_SETPOS, TRUE, to);
     SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(request, to), LPARAM(item(control)));
   }
-  int exitCode() { return saver->waitForExit(10000, &code) ? int(code) : 1000; }  // 1000: did not end
 
   std::unique_ptr<ChildProcess> saver;
   HWND dialog = nullptr, tabs = nullptr, settingsPage = nullptr, aboutPage = nullptr;
-  DWORD code = 0;
 };
 
-using ConfigOpening = ConfigDialog;
-
-TEST_F(ConfigOpening, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabledAndTheAboutTab) {
+TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabledAndTheAboutTab) {
   // Only exactly 1 is on; out of range, the stars' 30001 is 10000 and the filtration's 3 is 2.
   const std::pair<const char*, DWORD> values[] = {
       {"Show Earth", 0},         {"Show Stars", 2},      {"Stars Amount", 30001}, {"Camera Speed", 77},
       {"Texture Filtartion", 3}, {"Texture Quality", 0}, {"Show FPS", 0}};
   for (const auto& [name, value] : values) writeSetting(name, value);
   ASSERT_TRUE(open());
-  EXPECT_FALSE(checked(IDC_SHOW_EARTH) || checked(IDC_SHOW_STARS) || checked(IDC_SHOW_FPS));
-  EXPECT_TRUE(checked(IDC_SMOOTH_STARS) && checked(IDC_RANDOM_CAMERA) && checked(IDC_SHOW_INFO) &&
-              checked(IDC_SHOW_TIME));
+  for (int box : {IDC_SHOW_EARTH, IDC_SHOW_STARS, IDC_SHOW_FPS}) EXPECT_FALSE(checked(box)) << box;
+  for (int box : {IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_INFO, IDC_SHOW_TIME}) EXPECT_TRUE(checked(box)) << box;
   EXPECT_EQ(send(IDC_STARS_AMOUNT, TBM_GETPOS), 10000);
   EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 77);
   EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Trilinear");
@@ -97,15 +85,12 @@ TEST_F(ConfigOpening, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisable
   EXPECT_TRUE(IsWindowVisible(settingsPage) && !IsWindowVisible(aboutPage));
   EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
   press(IDCANCEL);
-  EXPECT_EQ(exitCode(), 0);
-  EXPECT_EQ(stored("Stars Amount"), 30001u) << "opening corrects in memory only";
+  EXPECT_EQ(saver->exitCode(10000), 0);
+  EXPECT_EQ(storedSetting("Stars Amount"), 30001u) << "opening corrects in memory only";
 }
 
-using ConfigDependents = ConfigDialog;
-
-TEST_F(ConfigDependents, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateOkStillSaves) {
-  writeSetting("Smooth Stars", 0);
-  writeSetting("Texture Quality", 0);
+TEST_F(ConfigDialog, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateOkStillSaves) {
+  writeDefaultSettings({{"Smooth Stars", 0}, {"Texture Quality", 0}});
   ASSERT_TRUE(open());
   const auto stars = {IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT}, info = {IDC_SHOW_FPS, IDC_SHOW_TIME};
   ASSERT_EQ(enabled(stars) + enabled(info), 5);
@@ -122,16 +107,14 @@ TEST_F(ConfigDependents, ShowStarsAndShowInformationSwitchTheirDependantsWhoseSt
   click(IDC_SHOW_INFO);
   choose(IDC_QUALITY, 2);  // "High"
   press(IDOK);
-  EXPECT_EQ(exitCode(), 1);
-  EXPECT_EQ(stored("Texture Quality"), 2u);
-  for (const char* off : {"Show Stars", "Show Info", "Show Time"}) EXPECT_EQ(stored(off), 0u) << off;
-  for (const char* on : {"Smooth Stars", "Show FPS"}) EXPECT_EQ(stored(on), 1u) << on;
+  EXPECT_EQ(saver->exitCode(10000), 1);
+  EXPECT_EQ(storedSetting("Texture Quality"), 2u);
+  for (const char* off : {"Show Stars", "Show Info", "Show Time"}) EXPECT_EQ(storedSetting(off), 0u) << off;
+  for (const char* on : {"Smooth Stars", "Show FPS"}) EXPECT_EQ(storedSetting(on), 1u) << on;
 }
 
-using ConfigApply = ConfigDialog;
-
 // Each trackbar first: a drag is a change only once it ends.
-TEST_F(ConfigApply, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
+TEST_F(ConfigDialog, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
   ASSERT_TRUE(open());
   const std::pair<int, int> drags[] = {{IDC_STARS_AMOUNT, 25000}, {IDC_ANIMATION_SPEED, 1}, {IDC_CAMERA_SPEED, 100}};
   for (const auto& [control, to] : drags) {
@@ -153,24 +136,19 @@ TEST_F(ConfigApply, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndS
       {"Show Earth", 0},      {"Show Stars", 1},     {"Smooth Stars", 0},       {"Stars Amount", 25000},
       {"Random Camera", 0},   {"Show Info", 1},      {"Show FPS", 0},           {"Show Time", 1},
       {"Animation Speed", 1}, {"Camera Speed", 100}, {"Texture Filtartion", 0}, {"Texture Quality", 1}};
-  for (const char* after : {"Apply", "Cancel"}) {
-    if (after[0] == 'C') {
-      press(IDCANCEL);
-      EXPECT_EQ(exitCode(), 0);
-    }
-    for (const auto& [name, value] : expected) EXPECT_EQ(stored(name), value) << name << " after " << after;
-  }
+  for (const auto& [name, value] : expected) EXPECT_EQ(storedSetting(name), value) << name << " after Apply";
+  press(IDCANCEL);
+  EXPECT_EQ(saver->exitCode(10000), 0);
+  for (const auto& [name, value] : expected) EXPECT_EQ(storedSetting(name), value) << name << " after Cancel";
 }
 
-using ConfigModes = ConfigDialog;
-
-// The given window owns the dialog, else the window in front; with no argument none. A number
-// that names no window is found first (Wine takes small numbers as handles' low bits).
-TEST_F(ConfigModes, TheGivenWindowOrElseTheForegroundWindowOwnsTheDialog) {
+// The given window owns the dialog, else the one in front; with no argument none (Wine takes small numbers as handles'
+// low bits: a free one is found). OK untouched, Cancel, Escape, the close box write nothing of the dialog's.
+TEST_F(ConfigDialog, TheGivenWindowOrElseTheForegroundWindowOwnsTheDialogAndOkUntouchedWritesNothing) {
   // Two windows standing in for the control panel: one in front, the other given by its handle.
-  const HWND windows[2] = {
-      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200, 0, 0, 0, 0),
-      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200, 0, 0, 0, 0)};
+  HWND windows[2];
+  for (HWND& w : windows)
+    w = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200, 0, 0, 0, 0);
   const HWND front = windows[0], other = windows[1];
   uintptr_t noWindow = 1234;
   while (IsWindow(HWND(noWindow))) ++noWindow;
@@ -180,33 +158,24 @@ TEST_F(ConfigModes, TheGivenWindowOrElseTheForegroundWindowOwnsTheDialog) {
                                                 {"/c " + given, front}, {"/c", front},
                                                 {"-C", front},          {"/c:" + given, other},
                                                 {"", nullptr}};
-  for (const auto& [arguments, owner] : cases) {
+  const std::tuple<UINT, WPARAM, int> endings[] = {
+      {WM_COMMAND, IDOK, 1}, {WM_COMMAND, IDCANCEL, 0}, {WM_KEYDOWN, VK_ESCAPE, 0}, {WM_SYSCOMMAND, SC_CLOSE, 0}};
+  for (size_t i = 0; i < sizeof cases / sizeof *cases; ++i) {
+    const auto& [arguments, owner] = cases[i];
+    const auto& [message, request, code] = endings[i % 4];
+    SCOPED_TRACE("[" + arguments + "]");
     SetForegroundWindow(front);
     ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == front; }, 2000));
-    ASSERT_TRUE(open(arguments)) << "[" << arguments << "]";
-    EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner) << "[" << arguments << "]";
-    EXPECT_TRUE(!owner || !IsWindowEnabled(owner)) << "modal to its owner [" << arguments << "]";
-    press(IDCANCEL);
-    EXPECT_EQ(exitCode(), 0) << "[" << arguments << "]";
+    ASSERT_TRUE(open(arguments));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
+    EXPECT_TRUE(!owner || !IsWindowEnabled(owner)) << "modal to its owner";
+    writeSetting("Camera Speed", DWORD(40 + i));
+    if (request != IDOK) click(IDC_SHOW_EARTH);
+    PostMessageA(dialog, message, request, 0);
+    EXPECT_EQ(saver->exitCode(10000), code);
+    EXPECT_EQ(storedSetting("Camera Speed"), 40 + i);
   }
   for (HWND window : windows) DestroyWindow(window);  // left behind, one could still be in front later
-}
-
-// OK without a change, Escape and the close box after one write nothing; OK ends with 1.
-TEST_F(ConfigModes, OkUntouchedEscapeAndTheCloseBoxWriteNothing) {
-  const struct {
-    UINT message;
-    WPARAM request;
-    int exitCode;
-  } endings[] = {{WM_COMMAND, IDOK, 1}, {WM_KEYDOWN, VK_ESCAPE, 0}, {WM_SYSCOMMAND, SC_CLOSE, 0}};
-  for (const auto& e : endings) {
-    ASSERT_TRUE(open());
-    writeSetting("Camera Speed", 55);
-    if (e.message != WM_COMMAND) click(IDC_SHOW_EARTH);
-    PostMessageA(dialog, e.message, e.request, 0);
-    EXPECT_EQ(exitCode(), e.exitCode) << e.message;
-    EXPECT_EQ(stored("Camera Speed"), 55u) << e.message;
-  }
 }
 
 }  // namespace

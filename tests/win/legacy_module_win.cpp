@@ -1,8 +1,7 @@
-// Stand-ins for the older family's password services, built as PASSWORD.CPL, MPR.DLL and BARE.DLL (neither
-// function). "VerifyScreenSavePwd" answers as HKCU\Software\Orvane\TavrinTests "Verdict" says: 0 (or none)
-// refuses, 1 accepts, 2 asks in a modal box (OK accepts); "Pointer" (MAKELONG(x, y)) moves the pointer first,
-// as a user in the dialog would. Each appends its events to the log that TAVRIN_PROBE_LOG names: "attach",
-// "detach", "exit" (the process ended with it loaded), "verify <window>", "change <4 arguments>".
+// Stand-ins for the older family's password services, built as PASSWORD.CPL, MPR.DLL and BARE.DLL (neither function).
+// "VerifyScreenSavePwd" answers as HKCU\Software\Orvane\TavrinTests "Verdict" says: 0 (or none) refuses, 1 accepts, 2
+// asks in a modal box (OK accepts); "Pointer" (MAKELONG(x, y)) moves the pointer first, as a user would. Each appends
+// to the log TAVRIN_PROBE_LOG names: "attach", "detach", "exit" (ended loaded), "verify <window>", "change <4 args>".
 #include <windows.h>
 
 #include "tests/win/probe_log.h"
@@ -33,9 +32,8 @@ extern "C" __declspec(dllexport) DWORD WINAPI
 #endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH && GetEnvironmentVariableA("TAVRIN_PROBE_LOG", logPath, MAX_PATH) >= MAX_PATH) {
+  if (reason == DLL_PROCESS_ATTACH && GetEnvironmentVariableA("TAVRIN_PROBE_LOG", logPath, MAX_PATH) >= MAX_PATH)
     logPath[0] = '\0';
-  }
   if (reason == DLL_PROCESS_ATTACH) appendLine(logPath, "attach");
   if (reason == DLL_PROCESS_DETACH) appendLine(logPath, reserved ? "exit" : "detach");
   return TRUE;

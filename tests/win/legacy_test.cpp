@@ -1,11 +1,11 @@
-// The older Windows family under Wine: copies of the saver and the probe that Wine tells they run on
-// Windows 98, the stand-in modules of legacy_module_win.cpp beside them, all writing one log; and
-// ConfirmClose in-process, on a window whose scene passes WM_CLOSE on to DefScreenSaverProc.
+// The older Windows family under Wine: copies of the saver and the probe told they run on Windows 98, the stand-ins of
+// legacy_module_win.cpp beside them, all writing one log; and ConfirmClose in-process.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <tuple>
 
 #include "host/host.h"
 #include "tests/support/import_hook.h"
@@ -30,8 +30,7 @@ class LegacyCase : public ::testing::Test {
     CreateDirectoryA(folder.c_str(), nullptr);
   }
   void TearDown() override { clear(); }
-  // Puts back what a case changes: its folder, the Wine settings of its copies, the module's answers and the
-  // desktop's password setting.
+  // Puts back what a case changes: folder, Wine settings of the copies, the module's answers, the password setting.
   void clear() {
     for (const char* file : {older, newer, "MPR.DLL", "PASSWORD.CPL", "probe.log"}) DeleteFileA(path(file).c_str());
     RemoveDirectoryA(folder.c_str());
@@ -56,21 +55,14 @@ class LegacyCase : public ::testing::Test {
     if (value < 0) RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
   }
   static HWND makeWindow(int show) { return createTestWindow(DefWindowProcA, WS_OVERLAPPEDWINDOW, 200, 150, show); }
-  static DWORD_PTR autoPlayAnswer(HWND window) {
-    DWORD_PTR answer = 99;  // no answer
-    SendMessageTimeoutA(window, RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-    return answer;
-  }
-  // A program or module built with the tests, copied into the folder as `as`. Wine tells the copy named
-  // `older` that it runs on the older family (GetVersionExA: platform 1).
-  void add(const std::string& built, const char* as) {
-    ASSERT_TRUE(CopyFileA(siblingPath(built.c_str()).c_str(), path(as).c_str(), FALSE)) << built;
-    if (as == std::string(older)) writeValue((appDefaults + older).c_str(), "Version", REG_SZ, "win98", 6);
-  }
-  // Wine's loader then takes MPR.DLL for `program` from beside it, never its own. A per-program setting:
-  // Wine reads WINEDLLOVERRIDES only from the environment it was started with.
-  void ownMpr(const char* program) {
-    writeValue((appDefaults + program + "\\DllOverrides").c_str(), "mpr", REG_SZ, "native", 7);
+  // A program or module built with the tests, copied into the folder as `as`. Wine tells the copy named `older` that
+  // it runs on the older family (GetVersionExA: platform 1), and takes MPR.DLL for either copy from beside it, never
+  // its own (per program: Wine reads WINEDLLOVERRIDES only from the environment it was started with).
+  void add(const std::string& built, const std::string& as) {
+    EXPECT_TRUE(CopyFileA(siblingPath(built.c_str()).c_str(), path(as.c_str()).c_str(), FALSE)) << built;
+    if (as == older) writeValue((appDefaults + older).c_str(), "Version", REG_SZ, "win98", 6);
+    if (as == older || as == newer)
+      writeValue((appDefaults + as + "\\DllOverrides").c_str(), "mpr", REG_SZ, "native", 7);
   }
   bool start(ChildProcess& process, const std::string& arguments, const char* program, const char* mode = "") {
     return process.start(arguments, path(program), {{"TAVRIN_PROBE", mode}, {"TAVRIN_PROBE_LOG", path("probe.log")}});
@@ -81,107 +73,67 @@ class LegacyCase : public ::testing::Test {
 
 class LegacyPasswordChange : public LegacyCase {};
 
-TEST_F(LegacyPasswordChange, TheServiceIsCalledOnceForTheOwnerOrElseTheForegroundWindow) {
-  ASSERT_NO_FATAL_FAILURE(add("tavrin.scr", older));
-  ASSERT_NO_FATAL_FAILURE(add("legacy-modules\\MPR.DLL", "MPR.DLL"));
-  ownMpr(older);
-  HWND owner = makeWindow(SW_HIDE), other = makeWindow(SW_HIDE), gone = makeWindow(SW_HIDE);
-  HWND front = makeWindow(SW_SHOW);
+// The owner given, else the foreground window: for no handle, 0, a window gone and a colon (which stops the digits
+// at once). Without MPR.DLL or its function it ends with 0 silently (a message box would keep it from ending).
+TEST_F(LegacyPasswordChange, TheServiceIsCalledOnceForTheOwnerOrElseTheForegroundWindowOnlyOnTheOlderFamily) {
+  add("tavrin.scr", older);
+  add("tavrin.scr", newer);
+  HWND owner = makeWindow(SW_HIDE), other = makeWindow(SW_HIDE), dead = makeWindow(SW_HIDE),
+       front = makeWindow(SW_SHOW);
   SetForegroundWindow(front);
   ASSERT_EQ(GetForegroundWindow(), front);
-  const std::string given = handleText(owner), fallback = handleText(front), goneText = handleText(gone);
-  DestroyWindow(gone);
-  // Missing, 0, a window that no longer exists, and a colon (which stops the digits at once).
-  const std::pair<std::string, std::string> cases[] = {
-      {"/a " + given, given}, {"-A" + given, given},        {"/a   " + given + " x", given},      {"/a", fallback},
-      {"/a 0", fallback},     {"/a " + goneText, fallback}, {"/a:" + handleText(other), fallback}};
-  for (const auto& [arguments, expectedOwner] : cases) {
+  const std::string g = handleText(owner), gone = handleText(dead), o = handleText(other);
+  DestroyWindow(dead);
+  const auto asked = [](HWND window) {
+    return Lines{"attach", "change SCRSAVE " + handleText(window) + " 0 0", "detach"};
+  };
+  const Lines own = asked(owner), fg = asked(front), bare = {"attach", "detach"}, none;
+  const char* mpr = "MPR.DLL";
+  const std::tuple<std::string, const char*, const char*, const Lines*> cases[] = {
+      {"/a " + g, older, mpr, &own}, {"-A" + g, older, mpr, &own},       {"/a   " + g + " x", older, mpr, &own},
+      {"/a", older, mpr, &fg},       {"/a 0", older, mpr, &fg},          {"/a " + gone, older, mpr, &fg},
+      {"/a:" + o, older, mpr, &fg},  {"/a 1234", older, nullptr, &none}, {"/a 1234", older, "BARE.DLL", &bare},
+      {"/a 1234", newer, mpr, &none}};
+  for (const auto& [arguments, program, module, expected] : cases) {
+    SCOPED_TRACE(arguments + " " + program + " " + (module ? module : "without MPR.DLL"));
+    DeleteFileA(path("MPR.DLL").c_str());
     DeleteFileA(path("probe.log").c_str());
+    if (module) add(std::string("legacy-modules\\") + module, "MPR.DLL");
     ChildProcess saver;
-    EXPECT_TRUE(start(saver, arguments, older));
-    EXPECT_EQ(saver.exitCode(10000), 0) << arguments;
-    EXPECT_EQ(events(), (Lines{"attach", "change SCRSAVE " + expectedOwner + " 0 0", "detach"})) << arguments;
+    EXPECT_TRUE(start(saver, arguments, program));
+    EXPECT_EQ(saver.exitCode(10000), program == newer ? -1 : 0);
+    EXPECT_EQ(events(), *expected);
   }
   // The front window stays: Wine takes two seconds to destroy the active window without a window manager.
   for (HWND window : {owner, other}) DestroyWindow(window);
 }
 
-TEST_F(LegacyPasswordChange, WithoutTheServiceItEndsWithZeroSilentlyAndTheNewerFamilyRefusesIt) {
-  ASSERT_NO_FATAL_FAILURE(add("tavrin.scr", older));
-  ASSERT_NO_FATAL_FAILURE(add("tavrin.scr", newer));
-  // No MPR.DLL at all, then one without the function: a message box would keep the process from ending.
-  const struct {
-    const char* module;
-    const char* program;
-    int exitCode;
-    Lines events;
-  } cases[] = {{nullptr, older, 0, {}}, {"BARE.DLL", older, 0, {"attach", "detach"}}, {"MPR.DLL", newer, -1, {}}};
-  for (const auto& c : cases) {
-    ownMpr(c.program);
-    if (c.module) {
-      ASSERT_NO_FATAL_FAILURE(add(std::string("legacy-modules\\") + c.module, "MPR.DLL"));
-    }
-    DeleteFileA(path("probe.log").c_str());
-    ChildProcess saver;
-    EXPECT_TRUE(start(saver, "/a 1234", c.program));
-    EXPECT_EQ(saver.exitCode(10000), c.exitCode) << c.module;
-    EXPECT_EQ(events(), c.events) << c.module;
-  }
-}
-
 class LegacyPasswordModule : public LegacyCase {};
 
-TEST_F(LegacyPasswordModule, ClosesAskItAutoPlayIsCancelledAndTheSaverRunsWhileItIsLoaded) {
-  ASSERT_NO_FATAL_FAILURE(add("tavrin_probe.scr", older));
-  ASSERT_NO_FATAL_FAILURE(add("legacy-modules\\PASSWORD.CPL", "PASSWORD.CPL"));
-  usePassword(1);
-  ChildProcess saver;
-  ASSERT_TRUE(start(saver, "/s", older));
-  HWND window = waitForSaverWindow(saver.id());
-  ASSERT_NE(window, nullptr);
-  // A key's close is refused, then AutoPlay's: the saver stays. Each comes 500 ms after the last check.
-  PostMessageA(window, WM_KEYDOWN, 'A', 0);
-  EXPECT_TRUE(waitUntil([&] { return events().size() == 4; }, 5000));
-  EXPECT_FALSE(saver.waitForExit(500)) << "a refused password ended the saver";
-  EXPECT_EQ(autoPlayAnswer(window), static_cast<DWORD_PTR>(TRUE));
-  EXPECT_TRUE(waitUntil([&] { return events().size() == 5; }, 5000));
-  EXPECT_FALSE(saver.waitForExit(500)) << "a refused password ended the saver";
-  setNumber(testsKey, "Verdict", 1);
-  EXPECT_EQ(saver.endWithKey(window), 0);
-  const std::string verify = "verify " + handleText(window);
-  EXPECT_EQ(events(), (Lines{read, "attach", "spi 97 1", verify, verify, verify, "detach", "spi 97 0"}));
-}
-
-// Copies of the probe; "spi 97 <state>" is the saver-running call.
-TEST_F(LegacyPasswordModule, LoadedOnlyFullScreenWithTheSettingClearedAfterAFaultNeverOnTheNewerFamily) {
-  const struct {
-    const char* what;
-    const char* program;
-    const char* module;
-    int usePassword;
-    bool preview;
-    Lines events;
-    int exitCode;  // -2: the probe faults at its first frame
-  } rows[] = {{"no setting", older, "PASSWORD.CPL", -1, false, {read}, 0},
-              {"setting 0", older, "PASSWORD.CPL", 0, false, {read}, 0},
-              {"preview", older, "PASSWORD.CPL", 1, true, {}, 0},
-              {"module without the check", older, "BARE.DLL", 1, false, {read, "attach", "detach"}, 0},
-              // Cleared by the fault guard: the process ended with the module loaded.
-              {"fault", older, "PASSWORD.CPL", 1, false, {read, "attach", "spi 97 1", "spi 97 0", "exit"}, -2},
-              {"newer family", newer, "PASSWORD.CPL", 1, false, {}, 0},
-              {"fault on the newer family", newer, "PASSWORD.CPL", 1, false, {}, -2}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.what);
+// Copies of the probe; "spi 97 <state>" is the saver-running call, "verify" the module's check of the saver's window.
+// -2: the probe faults at its first frame; the fault guard clears the setting with the module loaded.
+TEST_F(LegacyPasswordModule, LoadedOnlyFullScreenClosesAskItTheSettingIsClearedAfterAFaultNeverOnTheNewerFamily) {
+  const Lines asked = {read, "attach", "spi 97 1", "verify", "verify", "verify", "detach", "spi 97 0"};
+  const std::tuple<const char*, const char*, const char*, int, bool, Lines, int> rows[] = {
+      {"no setting", older, "PASSWORD.CPL", -1, false, {read}, 0},
+      {"setting 0", older, "PASSWORD.CPL", 0, false, {read}, 0},
+      {"closes ask", older, "PASSWORD.CPL", 1, false, asked, 0},
+      {"preview", older, "PASSWORD.CPL", 1, true, {}, 0},
+      {"module without the check", older, "BARE.DLL", 1, false, {read, "attach", "detach"}, 0},
+      {"fault", older, "PASSWORD.CPL", 1, false, {read, "attach", "spi 97 1", "spi 97 0", "exit"}, -2},
+      {"newer family", newer, "PASSWORD.CPL", 1, false, {}, 0},
+      {"fault on the newer family", newer, "PASSWORD.CPL", 1, false, {}, -2}};
+  for (const auto& [what, program, module, setting, preview, expected, exitCode] : rows) {
+    SCOPED_TRACE(what);
     DeleteFileA(path("probe.log").c_str());
-    ASSERT_NO_FATAL_FAILURE(add("tavrin_probe.scr", r.program));
-    ASSERT_NO_FATAL_FAILURE(add(std::string("legacy-modules\\") + r.module, "PASSWORD.CPL"));
-    usePassword(r.usePassword);
-    HWND parent = r.preview ? makeWindow(SW_SHOWNOACTIVATE) : nullptr, window = nullptr;
+    add("tavrin_probe.scr", program);
+    add(std::string("legacy-modules\\") + module, "PASSWORD.CPL");
+    usePassword(setting);
+    HWND parent = preview ? makeWindow(SW_SHOWNOACTIVATE) : nullptr, window = nullptr;
     ChildProcess saver;
-    ASSERT_TRUE(start(saver, parent ? "/p " + handleText(parent) : "/s", r.program, r.exitCode ? "fault" : ""));
+    ASSERT_TRUE(start(saver, parent ? "/p " + handleText(parent) : "/s", program, exitCode ? "fault" : ""));
     if (parent) {
-      // The scene starts inside the window's creation, and a parent destroyed then fails the start: the
-      // probe marks the first frame.
+      // A parent destroyed while the scene starts (inside the window's creation) fails it: wait for a frame.
       waitUntil(
           [&] {
             return (window = FindWindowExA(parent, nullptr, "WindowsScreenSaverClass", "Preview")) &&
@@ -189,14 +141,26 @@ TEST_F(LegacyPasswordModule, LoadedOnlyFullScreenWithTheSettingClearedAfterAFaul
           },
           10000);
       DestroyWindow(parent);
-    } else if (!r.exitCode && (window = waitForSaverWindow(saver.id()))) {
-      // Without a module AutoPlay is not cancelled but ends the saver; the newer family does not register it.
-      EXPECT_EQ(autoPlayAnswer(window), static_cast<DWORD_PTR>(FALSE));
-      EXPECT_EQ(saver.waitForExit(500), r.program == older);
+    } else if (!exitCode && (window = waitForSaverWindow(saver.id()))) {
+      // A loaded module refuses a key's close, then AutoPlay's (each 500 ms after the last check): the saver stays.
+      // Without one AutoPlay is not cancelled but ends the saver; the newer family does not register it.
+      const bool asks = std::count(expected.begin(), expected.end(), "verify") > 0;
+      const auto refused = [&](size_t lines) {
+        return waitUntil([&] { return events().size() == lines; }, 5000) && !saver.waitForExit(500);
+      };
+      if (asks) PostMessageA(window, WM_KEYDOWN, 'A', 0);
+      EXPECT_TRUE(!asks || refused(4));
+      DWORD_PTR answer = 99;  // none
+      SendMessageTimeoutA(window, RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+      EXPECT_EQ(answer, DWORD_PTR(asks));
+      EXPECT_TRUE(asks ? refused(5) : saver.waitForExit(500) == (program == older));
+      if (asks) setNumber(testsKey, "Verdict", 1);
     }
-    EXPECT_EQ(window && !parent ? saver.endWithKey(window) : saver.exitCode(20000), r.exitCode);
+    EXPECT_EQ(window && !parent ? saver.endWithKey(window) : saver.exitCode(20000), exitCode);
     EXPECT_EQ(FindWindowA("WindowsScreenSaverClass", nullptr), nullptr) << "a window was left behind";
-    EXPECT_EQ(events(), r.events);
+    Lines want = expected;
+    for (std::string& line : want) line += line == "verify" ? " " + handleText(window) : "";
+    EXPECT_EQ(events(), want);
   }
 }
 
@@ -210,9 +174,7 @@ LRESULT CALLBACK passingScene(HWND window, UINT message, WPARAM wParam, LPARAM l
   return message == WM_TIMER ? 0 : DefScreenSaverProc(window, message, wParam, lParam);
 }
 
-// The host's code calls GetTickCount through this program's import, pointed
-// at a clock of the test's own: a check can end just before the tick count
-// wraps, or seem to last a second.
+// GetTickCount through this program's import reads the test's clock: a check can end just before the wrap, or last 1 s.
 DWORD(WINAPI* realTickCount)();
 std::atomic<bool> clockFrozen;
 std::atomic<DWORD> frozenTicks, clockOffset;
@@ -222,14 +184,11 @@ DWORD WINAPI testTickCount() {
 
 class LegacyConfirmClose : public LegacyCase {
  protected:
-  static void SetUpTestSuite() {
-    redirectImport("kernel32.dll", "GetTickCount", reinterpret_cast<void*>(&testTickCount),
-                   reinterpret_cast<void**>(&realTickCount));
-  }
+  static void SetUpTestSuite() { redirectImport("kernel32.dll", "GetTickCount", &testTickCount, &realTickCount); }
   void SetUp() override {
     LegacyCase::SetUp();
     ASSERT_NE(realTickCount, nullptr) << "no GetTickCount import to redirect";
-    ASSERT_NO_FATAL_FAILURE(add("legacy-modules\\PASSWORD.CPL", "PASSWORD.CPL"));
+    add("legacy-modules\\PASSWORD.CPL", "PASSWORD.CPL");
     usePassword(1);
     hostState.legacyPlatform = TRUE;
     hostState.previewing = hostState.closing = hostState.checkingPassword = FALSE;
@@ -269,8 +228,7 @@ TEST_F(LegacyConfirmClose, ARefusalKeepsTheWindowAndAsksNothingFor200MsAcrossThe
   setNumber(testsKey, "Pointer", MAKELONG(moved.x, moved.y));
   EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
   EXPECT_TRUE(IsWindow(window) && !hostState.closing);
-  EXPECT_EQ(hostState.lastCursor.x, moved.x);
-  EXPECT_EQ(hostState.lastCursor.y, moved.y);
+  EXPECT_TRUE(hostState.lastCursor.x == moved.x && hostState.lastCursor.y == moved.y) << "the cursor taken anew";
   EXPECT_EQ(GetCursor(), nullptr) << "the module showed the pointer; a refusal hides it again";
   DefScreenSaverProc(window, WM_MOUSEMOVE, 0, 0);
   EXPECT_FALSE(closePending()) << "the travel counts from where the check ended";
@@ -301,19 +259,16 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
   setNumber(testsKey, "Verdict", 2);  // ask in a modal box
   ASSERT_NE(SetTimer(window, 1, 10, nullptr), 0u);
   static HWND saver;
-  static int ticks, nestedClose;
-  saver = window;
-  ticks = 0;
-  nestedClose = 99;  // not sent
+  static int ticks, nestedClose;  // nestedClose 99: not sent
+  std::tie(saver, ticks, nestedClose) = std::make_tuple(window, 0, 99);
   const UINT_PTR user = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     HWND box = FindWindowA("#32770", "Tavrin test password");
     if (box && ticks++ == 0) {
       POINT p;
       GetCursorPos(&p);
       SetCursorPos(p.x + 50, p.y + 50);
-      for (UINT input : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP, WM_POWERBROADCAST, WM_MOUSEMOVE}) {
+      for (UINT input : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP, WM_POWERBROADCAST, WM_MOUSEMOVE})
         PostMessageA(saver, input, 0, 0);
-      }
       nestedClose = static_cast<int>(SendMessageA(saver, WM_CLOSE, 0, 0));
     } else if (box && (framesDuringCheck >= 5 || ticks > 100)) {  // a wrongly nested box is cancelled as well
       clockOffset += 1000;                                        // the user took a second over the box

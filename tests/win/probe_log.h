@@ -1,5 +1,4 @@
-// The line logs of the test-only programs (the probe saver, the stand-in
-// password modules), read by a test in another process: each event one line.
+// The logs of the test-only programs (probe saver, stand-in modules), read by a test in another process.
 #pragma once
 
 #include <cstdarg>

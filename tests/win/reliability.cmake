@@ -1,8 +1,8 @@
 # Bad input against the real saver: damaged packs, registry garbage, random
 # command lines and window messages. The random counts are kept short here;
 # tools/soak.sh runs more (TAVRIN_RANDOM_RUNS / TAVRIN_RANDOM_MESSAGES).
-add_executable(reliability_tests "${CMAKE_CURRENT_LIST_DIR}/reliability_test.cpp")
-target_link_libraries(reliability_tests PRIVATE tavrin_core tavrin_test_support gtest_main)
+add_executable(reliability_tests "${CMAKE_CURRENT_LIST_DIR}/reliability_test.cpp" $<TARGET_OBJECTS:tavrin_resources>)
+target_link_libraries(reliability_tests PRIVATE tavrin_win tavrin_test_support gtest_main)
 add_dependencies(reliability_tests tavrin tavrin_probe)
 tavrin_warnings(reliability_tests)
 foreach(suite DamagedResources RegistryGarbage RandomCommandLines RandomMessages)

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 
+#include "assets/data_pack.h"
+#include "assets/texture_loader.h"
 #include "config/settings.h"
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
@@ -23,102 +26,65 @@ int environmentNumber(const char* name, int fallback) {
   return GetEnvironmentVariableA(name, text, sizeof text) ? std::atoi(text) : fallback;
 }
 
-void writeQuickSettings() {
-  writeDefaultSettings();
-  writeSetting("Texture Quality", 0);  // pack 107: the smallest, the quickest to start and to copy
-}
-
-struct DamagedRun {
-  Texts messages, captions;  // of the message boxes, in order
-  bool windowShown = false;
-  int exitCode = 1000;
-};
-
-// Starts a copy of the saver with pack `id` replaced (or missing), answers its
-// message boxes, and ends it with a key if it runs.
-DamagedRun runWithPack(int id, const Bytes* pack) {
-  DamagedRun run;
-  const std::string copy = siblingPath("damaged.scr");
-  ChildProcess saver;
-  if (!copySaverWithPack(copy, id, pack) || !saver.start("/s", copy)) return run;
-  for (HWND box = nullptr, window = nullptr;;) {
-    // The window exists during the start already; it shows once the start is done.
-    waitUntil(
-        [&] {
-          box = waitForWindow("#32770", nullptr, saver.id(), 0);
-          window = waitForSaverWindow(saver.id(), 0);
-          return box || !saver.running() || (window && IsWindowVisible(window));
-        },
-        10000);
-    if (!box) {
-      run.windowShown = window && IsWindowVisible(window);
-      run.exitCode = run.windowShown ? saver.endWithKey(window) : saver.exitCode();
-      return run;
-    }
-    std::string text;  // a box is found as soon as it exists; its text comes with its controls
-    waitUntil([&] { return !(text = messageBoxText(box)).empty(); }, 3000);
-    run.messages.push_back(text);
-    run.captions.push_back(windowText(box));
-    dismissMessageBox(box);
-  }
-}
-
 TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
-  writeQuickSettings();
-  HMODULE saver = LoadLibraryExA(saverPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  HRSRC resource = FindResourceA(saver, MAKEINTRESOURCEA(IDR_PACK_LOW), "DATAPACK");
-  const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(saver, resource)));
-  const Bytes pack(bytes, bytes + SizeofResource(saver, resource));
-  FreeLibrary(saver);
-  // A pack is a count byte, then each picture as a 32-bit little-endian length and its bytes.
-  const size_t firstLength = pack[1] | pack[2] << 8 | pack[3] << 16 | static_cast<size_t>(pack[4]) << 24;
-  const Bytes picture(pack.begin() + 5, pack.begin() + 5 + firstLength);
-  auto withFirst = [&](const Bytes& replacement, size_t length) {  // the first picture replaced, its length as given
-    Bytes result = {pack[0], uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
-    result.insert(result.end(), replacement.begin(), replacement.end());
-    result.insert(result.end(), pack.begin() + 5 + firstLength, pack.end());
-    return result;
+  writeDefaultSettings({{"Texture Quality", 0}});  // the smallest pack: quick to start and copy
+  uint32_t size = 0;
+  const uint8_t* bytes = lockDataPack(IDR_PACK_LOW, &size);  // this program's copy of the saver's resources
+  const Bytes pack(bytes, bytes + size);
+  PackImage images[2];
+  ASSERT_TRUE(readDataPack(pack.data(), pack.size(), 2, images));
+  const Bytes picture(images[0].data, images[0].data + images[0].length);
+  const auto withFirst = [&](Bytes first) {  // the first picture replaced
+    const PackImage parts[] = {{first.data(), int32_t(first.size())}, images[1]};
+    return makeDataPack(parts, 2);
   };
-  Bytes progressive = picture;  // the baseline frame marker made a progressive one
-  const uint8_t baseline[] = {0xFF, 0xC0};
+  Bytes progressive = picture, pastEnd = pack, longer = pack;
+  longer.push_back(0);
+  const uint8_t baseline[] = {0xFF, 0xC0}, startOfScan[] = {0xFF, 0xDA};
   const auto frame = std::search(progressive.begin() + 2, progressive.end(), baseline, baseline + 2);
-  ASSERT_NE(frame, progressive.end());
-  frame[1] = 0xC2;
-  const uint8_t startOfScan[] = {0xFF, 0xDA};
   const size_t scan = std::search(picture.begin(), picture.end(), startOfScan, startOfScan + 2) - picture.begin();
-  ASSERT_LT(scan, picture.size());
-
-  const Texts textures = {"Failed to load textures!"};
-  const Texts header = {"Can not read the file header", "Failed to load textures!"};
-  const Bytes cutInHeader(picture.begin(), picture.begin() + 300);
-  const Bytes cutInScan(picture.begin(), picture.begin() + (scan + picture.size()) / 2);
-  const Bytes empty,
-      pastEnd = withFirst(picture, 0x7FFFFFF0u), progressivePack = withFirst(progressive, picture.size()),
-      cutInHeaderPack = withFirst(cutInHeader, 300), cutInScanPack = withFirst(cutInScan, cutInScan.size());
-  const struct {
-    const char* what;
-    int pack;
-    const Bytes* bytes;
-    Texts messages;
-  } cases[] = {
-      {"missing low pack", IDR_PACK_LOW, nullptr, textures},
-      {"missing sun glow pack", IDR_PACK_SUN_GLOW, nullptr, textures},
-      {"missing glyph pack", IDR_PACK_GLYPHS, nullptr, textures},
-      {"progressive picture", IDR_PACK_LOW, &progressivePack, header},
-      {"picture cut in its header", IDR_PACK_LOW, &cutInHeaderPack, header},
+  ASSERT_TRUE(frame != progressive.end() && scan < picture.size());
+  frame[1] = 0xC2;    // the frame made a progressive one
+  pastEnd[4] = 0x7F;  // the first length runs far past the resource
+  const Bytes empty, shortAtlas(100), progressivePack = withFirst(progressive),
+                                      cutInHeader = withFirst(Bytes(&picture[0], &picture[300])),
+                                      cutInScan = withFirst(Bytes(&picture[0], &picture[(scan + picture.size()) / 2]));
+  const Texts textures = {"Failed to load textures!"}, header = {"Can not read the file header", textures[0]};
+  const std::tuple<const char*, int, const Bytes*, Texts> cases[] = {
+      {"no low pack", IDR_PACK_LOW, nullptr, textures},
+      {"no sun glow pack", IDR_PACK_SUN_GLOW, nullptr, textures},
+      {"no glyph pack", IDR_PACK_GLYPHS, nullptr, textures},
+      {"short glyph pack", IDR_PACK_GLYPHS, &shortAtlas, textures},
+      {"progressive", IDR_PACK_LOW, &progressivePack, header},
+      {"cut in its header", IDR_PACK_LOW, &cutInHeader, header},
       {"length past the end", IDR_PACK_LOW, &pastEnd, textures},
       {"zero-length pack", IDR_PACK_LOW, &empty, textures},
-      {"picture cut in its scan",
-       IDR_PACK_LOW,
-       &cutInScanPack,
-       {}},  // zero bits past the end: wrong pixels, no message
-  };
-  for (const auto& c : cases) {
-    const DamagedRun run = runWithPack(c.pack, c.bytes);
-    EXPECT_EQ(run.messages, c.messages) << c.what;
-    EXPECT_EQ(run.captions, Texts(c.messages.size(), "Error")) << c.what;
-    EXPECT_EQ(run.windowShown, c.messages.empty()) << c.what;
-    EXPECT_EQ(run.exitCode, c.messages.empty() ? 0 : -1) << c.what;
+      {"a byte after the pictures", IDR_PACK_LOW, &longer, textures},
+      {"cut in its scan", IDR_PACK_LOW, &cutInScan, {}}};  // zero bits past the end: wrong pixels, no message
+  const std::string copy = siblingPath("damaged.scr");
+  for (const auto& [what, id, replacement, messages] : cases) {
+    ChildProcess saver;
+    ASSERT_TRUE(copySaverWithPack(copy, id, replacement) && saver.start("/s", copy)) << what;
+    Texts shown, captions;  // of the message boxes, in order
+    HWND box = nullptr, window = nullptr;
+    const auto settled = [&] {  // a message box, the end, or the window shown (it exists during the start already)
+      box = waitForWindow("#32770", nullptr, saver.id(), 0);
+      window = waitForSaverWindow(saver.id(), 0);
+      return box || !saver.running() || (window && IsWindowVisible(window));
+    };
+    for (waitUntil(settled, 10000); box; waitUntil(settled, 10000)) {
+      std::string text;  // a box is found as soon as it exists; its text (control 0xFFFF) comes with its controls
+      waitUntil([&] { return !(text = windowText(GetDlgItem(box, 0xFFFF))).empty(); }, 3000);
+      shown.push_back(text);
+      captions.push_back(windowText(box));
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      waitUntil([&] { return !IsWindow(box); }, 5000);
+    }
+    const bool drawn = window && IsWindowVisible(window);
+    EXPECT_EQ(drawn, messages.empty()) << what;
+    EXPECT_EQ(drawn ? saver.endWithKey(window) : saver.exitCode(), messages.empty() ? 0 : -1) << what;
+    EXPECT_EQ(shown, messages) << what;
+    EXPECT_EQ(captions, Texts(messages.size(), "Error")) << what;
   }
 }
 
@@ -140,10 +106,9 @@ TEST(RegistryGarbage, TheSaverUsesWhatTheRulesGiveAndRewritesOnlyWhatTheyRewrite
   for (int run = 0; run < settingCount; ++run) {
     deleteSettingsKey();
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              0);
-    // The rules applied to what a four-byte read gives (data shorter than 4 bytes fills the low bytes, the rest
-    // stays zero), the default where the read fails.
+    ASSERT_FALSE(
+        RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    // The rules on what a four-byte read gives (shorter data fills the low bytes), the default where it fails.
     Settings expected;
     bool fits[settingCount];
     for (int v = 0; v < settingCount; ++v) {
@@ -177,10 +142,9 @@ TEST(RegistryGarbage, TheSaverUsesWhatTheRulesGiveAndRewritesOnlyWhatTheyRewrite
       DWORD type = 0, size = static_cast<DWORD>(stored.size());
       RegQueryValueExA(key, settingValues[v].name, nullptr, &type, stored.data(), &size);
       stored.resize(size);
-      EXPECT_EQ(type, fits[v] ? kind.type : REG_DWORD) << settingValues[v].name << " run " << run;
-      EXPECT_EQ(stored, fits[v] ? kind.bytes
-                                : Bytes(reinterpret_cast<const uint8_t*>(&fallback),
-                                        reinterpret_cast<const uint8_t*>(&fallback + 1)))
+      const auto* fallbackBytes = reinterpret_cast<const uint8_t*>(&fallback);
+      EXPECT_TRUE(fits[v] ? type == kind.type && stored == kind.bytes
+                          : type == REG_DWORD && stored == Bytes(fallbackBytes, fallbackBytes + 4))
           << settingValues[v].name << " run " << run;
     }
     RegCloseKey(key);
@@ -188,30 +152,25 @@ TEST(RegistryGarbage, TheSaverUsesWhatTheRulesGiveAndRewritesOnlyWhatTheyRewrite
   deleteSettingsKey();
 }
 
-// Mostly switch-like bytes, with high bytes, quotes, tabs, long digit runs and very long texts mixed in.
-std::string randomArguments(std::mt19937& random) {
-  static const char pieces[] = " -/sSpPlLcCaAxX:\"\t0123456789";
-  const int kind = static_cast<int>(random() % 10);
-  if (kind == 1) return "/p " + std::string(12 + random() % 30, '9');
-  if (kind == 2) return "/c:" + std::to_string(random());
-  if (kind == 3) return "/p " + std::to_string(random() % 300);  // small handles can be real windows
-  std::string text(kind == 0 ? 2000 + random() % 6000 : random() % 24, ' ');
-  for (char& c : text) {
-    const unsigned choice = random() % 100;
-    c = static_cast<char>(choice < 70   ? pieces[random() % (sizeof pieces - 1)]
-                          : choice < 85 ? 0x80 + random() % 0x80
-                                        : 1 + random() % 0x7F);
-  }
-  return text;
-}
-
 TEST(RandomCommandLines, EveryRunEndsWithADefinedCodeAndLeavesNoWindow) {
-  writeQuickSettings();
+  writeDefaultSettings({{"Texture Quality", 0}});
   const int runs = environmentNumber("TAVRIN_RANDOM_RUNS", 80);
   std::mt19937 random(static_cast<unsigned>(environmentNumber("TAVRIN_RANDOM_SEED", 20261206)));
   int seen[3] = {};
+  static const char pieces[] = " -/sSpPlLcCaAxX:\"\t0123456789";
   for (int i = 0; i < runs; ++i) {
-    const std::string arguments = randomArguments(random);
+    // Mostly switch-like bytes, with high bytes, quotes, tabs, long digit runs and very long texts mixed in.
+    const unsigned kind = random() % 10;
+    std::string arguments(kind == 0 ? 2000 + random() % 6000 : random() % 24, ' ');
+    for (char& c : arguments) {
+      const unsigned choice = random() % 100;
+      c = char(choice < 70   ? pieces[random() % (sizeof pieces - 1)]
+               : choice < 85 ? 0x80 + random() % 0x80
+                             : 1 + random() % 0x7F);
+    }
+    if (kind == 1) arguments = "/p " + std::string(12 + random() % 30, '9');
+    if (kind == 2) arguments = "/c:" + std::to_string(random());
+    if (kind == 3) arguments = "/p " + std::to_string(random() % 300);  // small handles can be real windows
     ChildProcess saver;
     // The text follows the quoted program name directly, blank or not.
     ASSERT_TRUE(saver.startRaw(saverPath(), "\"" + saverPath() + "\"" + (i % 2 ? " " : "") + arguments));
@@ -235,7 +194,7 @@ TEST(RandomCommandLines, EveryRunEndsWithADefinedCodeAndLeavesNoWindow) {
 }
 
 TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
-  writeQuickSettings();
+  writeDefaultSettings({{"Texture Quality", 0}});
   ChildProcess saver;
   ASSERT_TRUE(saver.start("/s"));
   HWND window = waitForSaverWindow(saver.id());
@@ -248,17 +207,13 @@ TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
   const int messages = environmentNumber("TAVRIN_RANDOM_MESSAGES", 20000);
   for (int i = 0; i < messages; ++i) {
     const UINT m = random() % 3 == 0 ? random() % 0x400 : random() % 0x10000;
-    if (std::count(ending, ending + sizeof ending / sizeof *ending, m) || (m >= WM_KEYFIRST && m <= WM_KEYLAST) ||
-        (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST)) {
-      continue;
-    }
+    if (std::count(std::begin(ending), std::end(ending), m) || (m >= WM_KEYFIRST && m <= WM_KEYLAST)) continue;
+    if (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) continue;
     // Posted: the system refuses to post messages that carry pointers.
     PostMessageA(window, m, random() % 4 ? static_cast<WPARAM>(random()) << (random() % 32) : 0,
                  random() % 4 ? static_cast<LPARAM>(random()) << (random() % 32) : 0);
-    DWORD_PTR answer = 0;
-    if (i % 500 == 0) {
-      ASSERT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer)) << "after " << i;
-    }
+    DWORD_PTR answer = 0;  // now and then the saver must still answer
+    ASSERT_TRUE(i % 500 || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer)) << i;
   }
   EXPECT_EQ(saver.endWithKey(window), 0);
 }

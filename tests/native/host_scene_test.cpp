@@ -1,6 +1,5 @@
-// The scene's platform-free half: the generator, the camera's curves, wraps
-// and start angles, the star layers, the frame meter, and the overlay (sphere
-// angles, banner, clock texts, which texts a frame draws where, logo letters).
+// The platform-free host and scene: the command line; the generator, camera curves, wraps and start angles, star
+// layers, the frame meter, the overlay (angles, banner, clock texts, what a frame draws where, logo letters).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "host/run_mode.h"
 #include "scene/camera.h"
 #include "scene/frame_meter.h"
 #include "scene/overlay.h"
@@ -18,17 +18,55 @@
 using namespace camera_constants;
 
 namespace {
+constexpr long kNone = -1, kAny = -2;  // no operand; operand not looked at
 
-// Fixes the clock the scene's generators seed from while it lives; setting fixedSeconds moves it.
-std::int64_t fixedSeconds = 0;
-struct FixedSceneClock {
-  SceneClockSeconds saved = sceneClockSeconds;
-  explicit FixedSceneClock(std::int64_t seconds) {
-    fixedSeconds = seconds;
-    sceneClockSeconds = [] { return fixedSeconds; };
+// U: the dialog without an owner, C: configure, S: saver, P: preview, A: password change, R: refused.
+const RunMode U = RunMode::ConfigureUnowned, C = RunMode::Configure, S = RunMode::Saver, P = RunMode::Preview,
+              A = RunMode::PasswordChange, R = RunMode::Refused;
+
+TEST(RunModeScan, FirstSwitchLetterDecidesAndItsOperandFollows) {
+  const std::tuple<const char*, bool, RunMode, long> cases[] = {
+      {"", false, U, kAny},          {"/", false, U, kAny},      {" - / ", false, U, kAny},
+      {"/s", false, S, kAny},        {"S", false, S, kAny},      {"-s", false, S, kAny},
+      {"//s", false, S, kAny},       {"/scr", false, S, kAny},   {"  /S 1234", false, S, kAny},
+      {"\t/s", false, R, kAny},      {"/\ts", false, R, kAny},   {"1", false, R, kAny},
+      {"/x", false, R, kAny},        {"/\xe9", false, R, kAny},  {"/\x80s", false, R, kAny},
+      {"/p 1234", false, P, 1234},   {"/P1234", false, P, 1234}, {"/l 1234", false, P, 1234},
+      {"-p   1234", false, P, 1234}, {"/p:1234", false, P, 0},   {"/p\t1234", false, P, 0},
+      {"/c:1234", false, C, 1234},   {"/C:0", false, C, 0},      {"/c 1234", false, C, kNone},
+      {"/a 1234", false, R, kAny},   {"/a 1234", true, A, 1234}};
+  for (const auto& [text, legacy, mode, handle] : cases) {  // only blanks are skipped; ':' ends the digits
+    const RunRequest request = scanRunMode(text, legacy);
+    const long operand = request.operand ? long(parseHandleNumber(request.operand)) : kNone;
+    EXPECT_EQ(mode, request.mode) << text;
+    EXPECT_EQ(handle == kAny ? operand : handle, operand) << text;
   }
-  ~FixedSceneClock() { sceneClockSeconds = saved; }
-};
+}
+
+TEST(RunModeScan, HandleNumberAndProgramName) {
+  for (const char* zero : {"", " 12", "-12", "0x1F", "4294967296"}) EXPECT_EQ(0u, parseHandleNumber(zero)) << zero;
+  EXPECT_EQ(65546u, parseHandleNumber("65546junk"));  // digits only, modulo 2^32
+  EXPECT_EQ(4294967295u, parseHandleNumber("4294967295"));
+  EXPECT_EQ(1661992959u, parseHandleNumber("99999999999999999999"));
+  const std::pair<const char*, const char*> lines[] = {{"tavrin.scr /s", "/s"},
+                                                       {"\"C:\\Program Files\\tavrin.scr\" /s", "/s"},
+                                                       {"\"C:\\My Savers\\tavrin.scr\"/p 12", "/p 12"},
+                                                       {"tavrin.scr \t \x01/c", "/c"},
+                                                       {"tavrin.scr", ""},
+                                                       {"\"unterminated name /s", ""},
+                                                       {"   /s", "/s"}};
+  for (const auto& [line, arguments] : lines) EXPECT_STREQ(arguments, skipProgramName(line, nextByte)) << line;
+  // With 0x81 a lead byte, the quote after it is part of the character, not the end of the name.
+  const auto dbcs = [](const char* p) { return p + (*p == 0 ? 0 : *p == '\x81' && p[1] ? 2 : 1); };
+  EXPECT_STREQ("/s", skipProgramName("\"a\x81\"b\" /s", dbcs));
+}
+
+// Fixes the clock the scene's generators seed from; setting fixedSeconds moves it.
+std::int64_t fixedSeconds = 0;
+void fixSceneClock(std::int64_t seconds) {
+  fixedSeconds = seconds;
+  sceneClockSeconds = [] { return fixedSeconds; };
+}
 
 // Seeds whose first two draws are 0 and 32767, and 32767 and 0 (found by search; the randomize test checks them).
 constexpr std::uint32_t kLowHigh = 1531484264, kHighLow = 1833508488;
@@ -108,7 +146,7 @@ TEST(Camera, CurvePointsAndThePlainEyeAtTheOrigin) {
 TEST(Camera, RandomizeDrawsTargetFirstFromTheWindowsRuntimeSequence) {
   SceneRandom one(1);
   for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(expected, one.next());
-  FixedSceneClock clock((std::int64_t{1} << 32) + 1);
+  fixSceneClock((std::int64_t{1} << 32) + 1);
   EXPECT_EQ(41, SceneRandom::fromClock().next());
   SceneRandom lowHigh(kLowHigh), highLow(kHighLow);
   EXPECT_TRUE(lowHigh.nextUnit() == 0.0 && lowHigh.nextUnit() == 1.0 && highLow.next() == 32767 && !highLow.next());
@@ -138,9 +176,9 @@ TEST(StarLayer, CountsSphereSeedsAndRefusals) {
   }
   EXPECT_EQ(INT32_MAX, starLayerCounts(0xFFFFFFFFu).small);  // saturates far outside the settings' range
   StarLayer small, medium, other;
-  FixedSceneClock clock(1143000000);
-  ASSERT_TRUE(small.generate(starFieldRadius, 8500, 0.1f, 1.0f, 1.0f, 1.0f));
-  ASSERT_TRUE(medium.generate(starFieldRadius, 1000, 1.15f, 1.0f, 1.0f, 1.0f));
+  fixSceneClock(1143000000);
+  ASSERT_TRUE(small.generate(starFieldRadius, 8500, 0.1f, 1, 1, 1) &&
+              medium.generate(starFieldRadius, 1000, 1.15f, 1, 1, 1));
   fixedSeconds = 1143000001;  // a second later
   ASSERT_TRUE(other.generate(starFieldRadius, 1000, 1.15f, 1.0f, 1.0f, 1.0f));
   ASSERT_EQ(8500, small.count());
@@ -177,8 +215,7 @@ float tenFrames(FrameMeter& meter, std::int64_t start, std::int64_t ticks) {
   return meter.measure(fakeCounter);
 }
 
-// 250 ms over 10 frames, the starting one counted, give 40.00; also on a 10 MHz
-// counter after 11 days (10^13 ticks), where a float stamp would step by 2^20.
+// 250 ms over 10 frames (the first counted) give 40.00, also at 10^13 ticks of 10 MHz (float stamps step by 2^20).
 TEST(FrameMeter, WorkedExampleAlsoOnALargeCounterAndExactly200MsDoesNotUpdate) {
   for (std::int64_t start : {std::int64_t{123}, std::int64_t{10'000'000'000'000 + 777'777}}) {
     FrameMeter meter;
@@ -242,8 +279,7 @@ TEST(Overlay, ClockTextsWeekdayAlignmentAndWhichTextsAFrameDrawsWhere) {
   for (int day = 0; day < 7; ++day) {
     EXPECT_EQ(12, weekdayOffset(day) - 16 * int(std::strlen(weekdayName(day)))) << "ends 12 pixels from the edge";
   }
-  EXPECT_STREQ("", weekdayName(7));
-  EXPECT_STREQ("", weekdayName(-1));
+  EXPECT_TRUE(!*weekdayName(7) && !*weekdayName(-1)) << "days out of range have no name";
   IntroBanner banner;
   EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty());  // FPS or time without info
   EXPECT_FALSE(banner.bannerPlaced);

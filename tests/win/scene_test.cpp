@@ -1,0 +1,350 @@
+// The scene under Wine: camera, star layers and font on a real context here (fresh per test), by pixels drawn and state
+// left; the real saver's frames from tavrin_scene_probe.scr, full screen (1024 x 768) and in a preview: with the camera
+// still the moon (radius about 190) stands in the middle, lit on the left; at frame 500 the Earth (32) at (840, 372).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "scene/overlay.h"
+#include "scene/scene.h"
+#include "tests/support/win_test_support.h"
+
+using namespace tavrin_test;
+
+namespace {
+
+// The back buffer as RGB bytes, rows bottom-up like GL's window coordinates.
+struct Pixels {
+  int width;
+  std::vector<std::uint8_t> rgb;
+  int red(int x, int y) const { return rgb[(std::size_t(y) * width + x) * 3]; }
+  int lit() const {  // pixels not black
+    int count = 0;
+    for (std::size_t i = 0; i < rgb.size(); i += 3) count += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0;
+    return count;
+  }
+  std::pair<int, int> litSpan(int y) const {  // first and last red x of a row, -1 when none
+    std::pair<int, int> span{-1, -1};
+    for (int x = 0; x < width; ++x) span = red(x, y) ? std::make_pair(span.first < 0 ? x : span.first, x) : span;
+    return span;
+  }
+};
+
+class GlTest : public ::testing::Test {
+ protected:
+  // Windows stay: without a window manager Wine waits 2 s for each destroyed one.
+  void SetUp() override {
+    saverWindow = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, 0, 0, 0, 0);
+    ASSERT_TRUE(saverWindow && createRenderingContext());
+    glViewport(0, 0, 800, 600);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  void TearDown() override { releaseRenderingContext(); }
+
+  static Pixels read(int x, int y, int width, int height) {
+    Pixels pixels{width, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.rgb.data());
+    return pixels;
+  }
+  static bool on(GLenum capability) { return glIsEnabled(capability) == GL_TRUE; }
+  // Any state as doubles (GL converts), up to a whole matrix.
+  static std::array<GLdouble, 16> state(GLenum name) {
+    std::array<GLdouble, 16> value{};
+    glGetDoublev(name, value.data());
+    return value;
+  }
+};
+
+TEST_F(GlTest, CameraUpdateMultipliesTheLookAtOfItsPointsOntoTheModelView) {
+  Camera moving;
+  configureSceneCamera(moving, 1000.0f);  // the fastest speed
+  moving.randomize();
+  for (int frame = 0; frame < 3; ++frame) {
+    std::array<GLdouble, 16> matrices[2];  // after the update, and from gluLookAt of its points
+    for (int pass = 0; pass < 2; ++pass) {
+      glLoadIdentity();
+      glTranslatef(0.0f, 0.0f, -5.0f);
+      const CameraPoint e = moving.eye.position, t = moving.target.position;
+      pass == 0 ? moving.update() : gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 1.0, 0.0);
+      matrices[pass] = state(GL_MODELVIEW_MATRIX);
+    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(matrices[0][i], matrices[1][i], 1e-6) << frame << ": " << i;
+  }
+}
+
+TEST_F(GlTest, StarsNoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
+  StarLayer never, refused;
+  never.setSmooth(true);
+  for (GLenum capability : {GL_BLEND, GL_POINT_SMOOTH}) glEnable(capability);
+  glPointSize(5.0f);
+  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+  never.draw();
+  // Any call of the draw would set point size 1, the colour or the smoothing.
+  EXPECT_EQ(state(GL_POINT_SIZE)[0], 5.0);
+  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+  EXPECT_TRUE(on(GL_BLEND) && on(GL_POINT_SMOOTH));
+  EXPECT_FALSE(refused.generate(starFieldRadius, 5000, 0.0f, 1.0f, 1.0f, 1.0f));
+  refused.draw();
+  EXPECT_EQ(read(0, 0, 800, 600).lit(), 0);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  glMatrixMode(GL_PROJECTION);
+  gluPerspective(90.0, 800.0 / 600.0, 1.0, 100.0);  // from the centre of the star sphere, looking down -z
+  glMatrixMode(GL_MODELVIEW);
+  StarLayer layer;
+  ASSERT_TRUE(layer.generate(starFieldRadius, 20000, 2.2f, 1.0f, 0.5f, 0.25f));
+  for (int smooth = 0; smooth < 2; ++smooth) {
+    for (int before = 0; before < 2; ++before) {
+      layer.setSmooth(smooth);
+      for (GLenum capability : {GL_BLEND, GL_POINT_SMOOTH}) before ? glEnable(capability) : glDisable(capability);
+      glPointSize(5.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      layer.draw();
+      EXPECT_EQ(on(GL_BLEND) + on(GL_POINT_SMOOTH), !smooth && before ? 2 : 0) << smooth << before;
+      EXPECT_EQ(state(GL_POINT_SIZE)[0], 1.0);
+      EXPECT_FALSE(on(GL_VERTEX_ARRAY));
+      EXPECT_GT(read(0, 0, 800, 600).lit(), 1000) << "a sixth of the sphere in view: thousands of points";
+    }
+  }
+}
+
+// Set 0 (stored rows 128..255) lit but for its space, set 1 at half: white text shows 255 or 128.
+class SceneFont : public GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    std::vector<std::uint8_t> bytes(256 * 256, 255);
+    std::fill_n(bytes.begin(), 128 * 256, 128);
+    for (int row = 240; row < 256; ++row) std::fill_n(&bytes[row * 256], 16, 0);  // the top-left cell
+    GLuint texture = 0;  // uploaded as the scene uploads the atlas
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, 1, 256, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, bytes.data());
+    split.init(texture);
+  }
+  BitmapFont split;
+};
+
+TEST_F(SceneFont, TextCoversSixteenPixelCellsFromItsLowerLeftCornerAndAnySetAboveOneIsSetOne) {
+  split.print(1.0f, 0.0f, 0.0f, 10, 20, 0, "A");
+  split.print(1.0f, 1.0f, 1.0f, 10, 100, 0, "W. i");  // four characters, whatever they are
+  const std::uint32_t sets[] = {0, 1, 2, 7, 0xFFFFFFFFu};
+  for (int i = 0; i < 5; ++i) split.print(1.0f, 1.0f, 1.0f, 10 + 20 * i, 60, sets[i], "A");
+  const Pixels p = read(0, 0, 120, 101);
+  for (int i = 0; i < 5; ++i) EXPECT_NEAR(p.red(18 + 20 * i, 68), i == 0 ? 255 : 128, 1) << "set " << sets[i];
+  // The quad spans 10..26 x 20..36: pixels 10..25 by 20..35, and nothing around.
+  EXPECT_EQ(read(9, 19, 18, 18).lit(), 16 * 16);
+  for (int y = 20; y < 36; ++y) {
+    for (int x = 10; x < 26; ++x) ASSERT_EQ(p.red(x, y), 255) << x << "," << y;
+  }
+  EXPECT_EQ(p.litSpan(100), std::make_pair(10, 73));
+}
+
+TEST_F(SceneFont, TheViewIs800By600UntilSetViewSize) {
+  // A 400 x 300 viewport halves the text space: (400, 300) is pixel (200, 150), a glyph 8 wide.
+  glViewport(0, 0, 400, 300);
+  split.print(1.0f, 1.0f, 1.0f, 400, 300, 0, "AB");
+  EXPECT_EQ(read(0, 153, 400, 1).litSpan(0), std::make_pair(200, 215));
+  split.setViewSize(400, 300);
+  split.print(1.0f, 1.0f, 1.0f, 100, 50, 0, "AB");
+  EXPECT_EQ(read(0, 55, 400, 1).litSpan(0), std::make_pair(100, 131));
+}
+
+TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNothing) {
+  const GLenum capabilities[] = {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND};
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-1, 1, -1, 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glTranslatef(0.0f, 0.0f, -5.0f);
+  glPushMatrix();
+  glRotatef(30.0f, 0.0f, 1.0f, 0.0f);
+  const auto projection = state(GL_PROJECTION_MATRIX), modelView = state(GL_MODELVIEW_MATRIX);
+  // Polygon modes come back as they were; the text itself is drawn filled whatever the state.
+  glPolygonMode(GL_FRONT, GL_LINE);
+  glPolygonMode(GL_BACK, GL_POINT);
+  for (int mask = 0; mask < 16; ++mask) {
+    for (int i = 0; i < 4; ++i) (mask >> i & 1) ? glEnable(capabilities[i]) : glDisable(capabilities[i]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, "Hi %d", mask);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(on(capabilities[i]), (mask >> i & 1) != 0) << mask << ": " << i;
+    EXPECT_EQ(state(GL_POLYGON_MODE), (std::array<GLdouble, 16>{GL_LINE, GL_POINT}));
+    EXPECT_EQ(state(GL_PROJECTION_STACK_DEPTH)[0], 1);
+    EXPECT_EQ(state(GL_MODELVIEW_STACK_DEPTH)[0], 2);
+    EXPECT_TRUE(state(GL_PROJECTION_MATRIX) == projection && state(GL_MODELVIEW_MATRIX) == modelView);
+    EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
+  }
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+  glListBase(5);
+  split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
+  EXPECT_TRUE(state(GL_MATRIX_MODE)[0] == GL_PROJECTION && state(GL_LIST_BASE)[0] == 5);
+  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+  EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
+}
+
+constexpr int screenW = 1024, screenH = 768;
+const RECT litSide = {360, 320, 480, 450}, nightSide = {560, 320, 660, 450}, earthBox = {790, 330, 900, 420};
+const RECT skyLeft = {20, 80, 300, 690}, skyRight = {720, 430, 1004, 690};  // clear of the spheres and texts
+const auto* const glyphs = static_cast<const std::uint8_t*>(
+    LockResource(LoadResource(nullptr, FindResourceA(nullptr, MAKEINTRESOURCEA(106), "DATAPACK"))));
+
+struct AreaStats {
+  double mean = 0, deviation = 0, redMinusBlue = 0;
+  int maximum = 0, lit = 0, bright = 0;  // pixels with a channel above 15, with luma from 60
+};
+
+AreaStats areaStats(const Screenshot& s, const RECT& r) {
+  AreaStats a;
+  double squares = 0;
+  const int width = r.right - r.left;
+  const double count = width * (r.bottom - r.top);
+  for (int p = 0; p < count; ++p) {
+    const int x = r.left + p % width, y = r.top + p / width;
+    const int luma = (s.red(x, y) * 3 + s.green(x, y) * 6 + s.blue(x, y)) / 10,
+              top = std::max({s.red(x, y), s.green(x, y), s.blue(x, y)});
+    a.mean += luma / count;
+    squares += luma * luma / count;
+    a.redMinusBlue += (s.red(x, y) - s.blue(x, y)) / count;
+    a.maximum = std::max(a.maximum, top);
+    a.lit += top > 15;
+    a.bright += luma >= 60;
+  }
+  a.deviation = std::sqrt(std::max(0.0, squares - a.mean * a.mean));
+  return a;
+}
+
+// What the overlay's prints make of the atlas on black (RGB 0..1, top-down): each darkens by luminance L, adds L x c.
+struct ExpectedText {
+  int width, height;
+  std::vector<float> rgb = std::vector<float>(std::size_t(width) * height * 3);
+
+  // One item at GL positions (from the lower-left corner): the shadow, then the coloured copy.
+  void item(const char* text, int shadowX, int shadowY, int colorX, int colorY, TextColor color) {
+    for (const auto& [x, y, c] : {std::tuple{shadowX, shadowY, shadowColor}, std::tuple{colorX, colorY, color}}) {
+      for (int k = 0; text[k] != '\0'; ++k) {
+        const int glyph = static_cast<unsigned char>(text[k]) - 32;  // glyph set 0
+        for (int p = 0; p < 256; ++p) {                              // column i of glyph row j
+          const int i = p % 16, j = p / 16, px = x + 16 * k + i, py = height - 1 - (y + j);
+          if (px < 0 || py < 0 || px >= width || py >= height) continue;
+          const float l = glyphs[(256 - (glyph / 16 + 1) * 16 + j) * 256 + glyph % 16 * 16 + i] / 255.0f;
+          float* d = &rgb[(std::size_t(py) * width + px) * 3];
+          const float shade[3] = {c.red, c.green, c.blue};
+          for (int ch = 0; ch < 3; ++ch) d[ch] = l * shade[ch] + d[ch] * (1.0f - l) * (1.0f - l * shade[ch]);
+        }
+      }
+    }
+  }
+  // Share of the box's pixels within 8 of the expected picture.
+  double match(const Screenshot& s, const RECT& box) const {
+    const int boxWidth = box.right - box.left, count = boxWidth * (box.bottom - box.top);
+    int good = 0;
+    for (int p = 0; p < count; ++p) {
+      const int x = box.left + p % boxWidth, y = box.top + p / boxWidth;
+      const float* e = &rgb[(std::size_t(y) * width + x) * 3];
+      good += std::max({std::abs(s.red(x, y) - e[0] * 255), std::abs(s.green(x, y) - e[1] * 255),
+                        std::abs(s.blue(x, y) - e[2] * 255)}) <= 8;
+    }
+    return good / double(count);
+  }
+};
+
+// Runs tavrin_scene_probe.scr with a still camera until it has written frame `number` (see probe_saver_win.cpp), and
+// reads it. Kept as `name`.bmp to look at.
+bool probeFrame(const std::string& arguments, DWORD showStars, DWORD showEarth, int number, const std::string& name,
+                Screenshot& out, SYSTEMTIME& time) {
+  writeDefaultSettings(
+      {{"Random Camera", 0}, {"Camera Speed", 1}, {"Show Stars", showStars}, {"Show Earth", showEarth}});
+  const std::string path = siblingPath((name + ".frame").c_str());
+  DeleteFileA(path.c_str());
+  ChildProcess probe;
+  const bool written = probe.start(arguments, siblingPath("tavrin_scene_probe.scr"),
+                                   {{"TAVRIN_FRAME_DUMP", path}, {"TAVRIN_FRAME_DUMP_AT", std::to_string(number)}}) &&
+                       waitUntil([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 90000);
+  probe.kill();
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(&out.width), sizeof(int)).read(reinterpret_cast<char*>(&out.height), sizeof(int));
+  in.read(reinterpret_cast<char*>(&time), sizeof time);
+  if (!written || !in || out.width <= 0 || out.height <= 0 || out.width * out.height >= 1 << 24) return false;
+  const std::size_t row = std::size_t(out.width) * 3;
+  out.bgr.resize(row * out.height);
+  for (int y = out.height - 1; y >= 0; --y) in.read(reinterpret_cast<char*>(&out.bgr[y * row]), std::streamsize(row));
+  return in && out.saveBmp(siblingPath((name + ".bmp").c_str()));
+}
+
+// Frame 500 with stars and the Earth, then without either.
+TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) {
+  Screenshot all, none;
+  SYSTEMTIME t = {};
+  ASSERT_TRUE(probeFrame("/s", 1, 1, 500, "scene-full", all, t));
+  ASSERT_TRUE(probeFrame("/s", 0, 0, 500, "scene-bare", none, t));
+  ASSERT_TRUE(all.width == screenW && all.height == screenH && none.bgr.size() == all.bgr.size()) << all.width;
+  // A grey surface with detail, lit on the left; faint starlight on the right.
+  const AreaStats lit = areaStats(all, litSide), night = areaStats(all, nightSide);
+  EXPECT_GT(lit.mean, 40.0);
+  EXPECT_GT(lit.deviation, 6.0) << "a flat surface: no texture";
+  EXPECT_LT(std::abs(lit.redMinusBlue), 25.0) << "not grey";
+  EXPECT_GT(night.mean, 0.3) << "the night side gets starlight";
+  EXPECT_LT(night.maximum, 30);
+  EXPECT_GT(areaStats(all, skyLeft).bright, 30) << "no star points";
+  const AreaStats earth = areaStats(all, earthBox);
+  EXPECT_GT(earth.lit, 1000) << "no Earth";  // a disc of about 3200 pixels, two thirds lit
+  EXPECT_LT(earth.redMinusBlue, 0.0) << "no blue oceans";
+
+  // The same view, but no stars, a pure black night side, nothing where the Earth stood.
+  EXPECT_GT(areaStats(none, litSide).mean, 40.0);
+  EXPECT_EQ(areaStats(none, skyLeft).maximum + areaStats(none, skyRight).maximum, 0) << "stars";
+  EXPECT_EQ(areaStats(none, nightSide).maximum, 0) << "the night side is not pure black";
+  EXPECT_EQ(areaStats(none, earthBox).maximum, 0) << "an Earth after all";
+
+  // "FPS:" (its value unknown), the clock and the banner (frame 500: at 1123 - 499) in place.
+  const int w = screenW, h = screenH, d = weekdayOffset(t.wDayOfWeek), x = 624;
+  char time[16], date[16];
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d:%03d", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  std::snprintf(date, sizeof date, "%02d.%02d.%d", t.wDay, t.wMonth, t.wYear);
+  ExpectedText overlay{w, h};
+  overlay.item("FPS:", 11, h - 25, 10, h - 26, titleBlue);
+  overlay.item(time, w - 204, h - 25, w - 203, h - 26, textGrey);
+  overlay.item(date, w - 171, h - 57, w - 170, h - 58, textGrey);
+  overlay.item(weekdayName(t.wDayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
+  overlay.item("ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
+  overlay.item(creditLine, x + 1, 9, x, 10, textGrey);
+  EXPECT_GT(overlay.match(none, {0, 0, 80, 62}), 0.998);
+  EXPECT_GT(overlay.match(none, {w - 220, 0, w, 62}), 0.998);
+  EXPECT_GT(overlay.match(none, {0, h - 62, w, h}), 0.998);
+}
+
+// The preview in a window standing in for the control panel's, wide enough to keep the moon clear.
+TEST(PreviewPicture, LogoWithoutFrameRateOrClock) {
+  constexpr int width = 800, height = 200;
+  HWND parent = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 100, 100, width,
+                                height, nullptr, nullptr, nullptr, nullptr);
+  Screenshot s;
+  SYSTEMTIME ignored;
+  ASSERT_TRUE(probeFrame("/p " + std::to_string(uintptr_t(parent)), 0, 1, 60, "scene-preview", s, ignored));
+  ASSERT_TRUE(s.width == width && s.height == height);
+  ExpectedText logo{width, height};
+  for (const LogoLetter& letter : logoLetters) {
+    const char text[2] = {letter.letter, '\0'};
+    logo.item(text, letter.shadowX, height - 20, letter.colorX, height - 19, titleBlue);
+  }
+  logo.item("TAVRIN", 7, 4, 6, 5, textGrey);
+  EXPECT_GT(logo.match(s, {0, 0, 170, 45}), 0.998);
+  EXPECT_GT(logo.match(s, {0, height - 40, 170, height}), 0.998);
+  EXPECT_EQ(areaStats(s, {width - 210, 0, width, 70}).maximum, 0) << "where the clock would stand";
+  EXPECT_GT(areaStats(s, {width / 2 - 30, height / 2 - 10, width / 2 - 10, height / 2 + 10}).mean, 20.0) << "moon";
+}
+
+}  // namespace
