@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <gtest/gtest.h>
+
 #include "config/settings.h"
 #include "tests/support/win_test_support.h"
 
@@ -125,6 +127,53 @@ const char* const settingsKey = "Software\\Orvane\\Tavrin";
 void deleteSettingsKey() {
   RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey);
 }
+
+namespace {
+
+// Test programs rewrite and delete the saver's settings; the prefix is also the one `make run` uses, so each
+// program puts back the values it found (whatever their types) when it ends.
+class SettingsKeptAcrossTheRun : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char name[256];
+    BYTE data[1024];
+    for (DWORD i = 0;; ++i) {
+      DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+      const LONG result = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+      if (result == ERROR_NO_MORE_ITEMS) break;
+      if (result == ERROR_SUCCESS) saved_.push_back({name, type, std::string(reinterpret_cast<char*>(data), dataSize)});
+    }
+    RegCloseKey(key);
+    found_ = true;
+  }
+  void TearDown() override {
+    deleteSettingsKey();
+    if (!found_) return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0) return;
+    for (const Value& v : saved_) {
+      RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
+                     DWORD(v.data.size()));
+    }
+    RegCloseKey(key);
+  }
+
+ private:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::string data;
+  };
+  std::vector<Value> saved_;
+  bool found_ = false;
+};
+
+[[maybe_unused]] ::testing::Environment* const settingsKept =
+    ::testing::AddGlobalTestEnvironment(new SettingsKeptAcrossTheRun);
+
+}  // namespace
 
 void writeSetting(const char* name, DWORD value) {
   writeValue(settingsKey, name, REG_DWORD, &value, sizeof value);
