@@ -79,14 +79,23 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
                 floor.handles, floor.gdiObjects, floor.userObjects, static_cast<long long>(floor.frames));
     std::fflush(stdout);
   }
-  // Even the floors wander within about 3 MB (ten minutes measured, no trend): 4 MB is allowed.
+  // llvmpipe keeps some buffers for tens of seconds at a time, so single samples jump by about 4 MB and fall back
+  // (ten minutes measured: a 105.9 MB baseline, five such samples). Growth is judged on the baseline instead: the
+  // later half's lowest sample may stand at most 1 MB above the earlier half's median; a leak raises both halves'
+  // lows.
   const size_t base = warmUp ? (warmUp + 9) / 10 - 1 : 0;  // the first sample at or after the warm-up
-  ASSERT_LT(base + 1, samples.size());
+  ASSERT_LT(base + 2, samples.size());
+  const size_t half = base + (samples.size() - base) / 2;
+  std::vector<SIZE_T> early;
+  for (size_t i = base; i < half; ++i) early.push_back(samples[i].privateBytes);
+  std::nth_element(early.begin(), early.begin() + early.size() / 2, early.end());
+  SIZE_T laterLow = samples[half].privateBytes;
+  for (size_t i = half; i < samples.size(); ++i) laterLow = std::min(laterLow, samples[i].privateBytes);
+  EXPECT_LE(laterLow, early[early.size() / 2] + 1024 * 1024) << "the baseline grew";
   for (size_t i = 1; i < samples.size(); ++i) {
     const Sample &s = samples[i], &b = samples[i > base ? base : i];  // before the warm-up's end: itself
     SCOPED_TRACE("t=" + std::to_string(10 * (i + 1)) + " s");
     EXPECT_GT(s.frames, samples[i - 1].frames);  // not a rate: make bench has it
-    EXPECT_LE(s.privateBytes, b.privateBytes + 4 * 1024 * 1024);
     EXPECT_TRUE(s.handles <= b.handles + 10 && s.gdiObjects <= b.gdiObjects + 10 &&
                 s.userObjects <= b.userObjects + 10);
   }
