@@ -42,9 +42,7 @@ constexpr size_t kFontAtlasBytes = 65536;
 bool readDataPack(const uint8_t* pack, size_t size, int32_t count, PackImage* images, DataPackFault* fault = nullptr);
 
 // The count byte as the builder wrote it (for tools; loaders ignore it).
-inline int32_t dataPackCountByte(const uint8_t* pack, size_t size) {
-  return size == 0 ? -1 : pack[0];
-}
+inline int32_t dataPackCountByte(const uint8_t* pack, size_t size) { return size == 0 ? -1 : pack[0]; }
 
 // Builds a pack from its images (tools and tests).
 std::vector<uint8_t> makeDataPack(const PackImage* images, int32_t count);

@@ -116,12 +116,8 @@ inline Offsets offsetsFull(__m128i cb8, __m128i cr8) {
                        _mm_unpackhi_epi8(pairs, zero));
 }
 
-inline __m128i lowHalf(__m128i v) {
-  return v;
-}
-inline __m128i highHalf(__m128i v) {
-  return _mm_unpackhi_epi64(v, v);
-}
+inline __m128i lowHalf(__m128i v) { return v; }
+inline __m128i highHalf(__m128i v) { return _mm_unpackhi_epi64(v, v); }
 
 // B, G, R bytes of 16 pixels from luma and per-pixel offsets.
 struct Planar {

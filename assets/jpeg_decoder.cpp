@@ -41,13 +41,9 @@ RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain) {
 
 }  // namespace
 
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length) {
-  return decodeWith(data, length, false);
-}
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length) { return decodeWith(data, length, false); }
 
-RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length) {
-  return decodeWith(data, length, true);
-}
+RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length) { return decodeWith(data, length, true); }
 
 void freeRgbImage(RgbImage* image) {
   if (image == nullptr) return;

@@ -80,19 +80,11 @@ namespace {
 struct Wrap {
   uint32_t bits;
 };
-inline Wrap operator+(Wrap a, Wrap b) {
-  return {a.bits + b.bits};
-}
-inline Wrap operator-(Wrap a, Wrap b) {
-  return {a.bits - b.bits};
-}
-inline int32_t asSigned(Wrap a) {
-  return int32_t(a.bits);
-}
+inline Wrap operator+(Wrap a, Wrap b) { return {a.bits + b.bits}; }
+inline Wrap operator-(Wrap a, Wrap b) { return {a.bits - b.bits}; }
+inline int32_t asSigned(Wrap a) { return int32_t(a.bits); }
 // mul(v, k) = (v x k) >> 8, arithmetic shift without rounding.
-inline Wrap mul(Wrap a, int32_t k) {
-  return {uint32_t(int32_t(a.bits * uint32_t(k)) >> 8)};
-}
+inline Wrap mul(Wrap a, int32_t k) { return {uint32_t(int32_t(a.bits * uint32_t(k)) >> 8)}; }
 
 // Constants, 256 x the factor, rounded.
 constexpr int32_t kSqrt2 = 362;        // FIX(1.414213562)
@@ -312,9 +304,7 @@ bool idctSimd(int16_t* coefficients, const uint16_t* quant, const uint16_t* guar
 
 #else
 
-bool idctSimd(int16_t*, const uint16_t*, const uint16_t*, uint8_t*, ptrdiff_t) {
-  return false;
-}
+bool idctSimd(int16_t*, const uint16_t*, const uint16_t*, uint8_t*, ptrdiff_t) { return false; }
 
 #endif  // __SSE2__
 

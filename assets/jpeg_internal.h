@@ -44,24 +44,12 @@ constexpr uint32_t kFastComplete = 0x80;
 inline uint32_t makeCompleteEntry(int32_t length, int32_t advance, int32_t value) {
   return uint32_t(length) | kFastComplete | (uint32_t(advance) << 8) | (uint32_t(uint16_t(value)) << 16);
 }
-inline uint32_t makeSymbolEntry(int32_t length, int32_t symbol) {
-  return uint32_t(length) | (uint32_t(symbol) << 8);
-}
-inline int32_t entryLength(uint32_t entry) {
-  return int32_t(entry & 31);
-}
-inline bool entryComplete(uint32_t entry) {
-  return (entry & kFastComplete) != 0;
-}
-inline int32_t entryAdvance(uint32_t entry) {
-  return int32_t((entry >> 8) & 0xFF);
-}
-inline int32_t entrySymbol(uint32_t entry) {
-  return int32_t((entry >> 8) & 0xFF);
-}
-inline int32_t entryValue(uint32_t entry) {
-  return int16_t(uint16_t(entry >> 16));
-}
+inline uint32_t makeSymbolEntry(int32_t length, int32_t symbol) { return uint32_t(length) | (uint32_t(symbol) << 8); }
+inline int32_t entryLength(uint32_t entry) { return int32_t(entry & 31); }
+inline bool entryComplete(uint32_t entry) { return (entry & kFastComplete) != 0; }
+inline int32_t entryAdvance(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
+inline int32_t entrySymbol(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
+inline int32_t entryValue(uint32_t entry) { return int16_t(uint16_t(entry >> 16)); }
 
 // What to do at a restart point once the leftover bits are dropped. Finds the
 // next marker from `cursor` when none is pending (skipping damaged bytes),

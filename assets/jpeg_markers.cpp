@@ -51,9 +51,7 @@ const FaultText kFaultTexts[] = {
 
 const char* const kJpegHeaderMessage = "Can not read the file header";
 
-void setJpegMessageHook(JpegMessageHook hook) {
-  messageHook = hook;
-}
+void setJpegMessageHook(JpegMessageHook hook) { messageHook = hook; }
 
 const char* jpegHeaderFaultText(JpegHeaderFault fault) {
   for (const FaultText& entry : kFaultTexts) {
@@ -145,26 +143,13 @@ bool JpegDecoder::parseMarkers(const uint8_t* data, int32_t length) {
     bool ok = false;
     switch (marker) {
       case kSof0:
-      case kSof1:
-        ok = readFrameHeader();
-        break;
-      case kDht:
-        ok = readHuffmanTables();
-        break;
-      case kSoi:
-        ok = true;
-        break;
-      case kSos:
-        return readScanHeader();
-      case kDqt:
-        ok = readQuantTables();
-        break;
-      case kDri:
-        ok = readRestartInterval();
-        break;
-      case kCom:
-        ok = skipSegment();
-        break;
+      case kSof1: ok = readFrameHeader(); break;
+      case kDht: ok = readHuffmanTables(); break;
+      case kSoi: ok = true; break;
+      case kSos: return readScanHeader();
+      case kDqt: ok = readQuantTables(); break;
+      case kDri: ok = readRestartInterval(); break;
+      case kCom: ok = skipSegment(); break;
       default:
         if (marker >= kApp0 && marker <= kApp15) {
           ok = skipSegment();
@@ -239,20 +224,11 @@ bool JpegDecoder::readHuffmanTables() {
     if (!readByte(selector)) return false;
     int32_t index = 0;
     switch (selector) {
-      case 0x00:
-        index = 0;
-        break;
-      case 0x10:
-        index = 1;
-        break;
-      case 0x01:
-        index = 2;
-        break;
-      case 0x11:
-        index = 3;
-        break;
-      default:
-        return fail(JpegHeaderFault::badTableSelector);
+      case 0x00: index = 0; break;
+      case 0x10: index = 1; break;
+      case 0x01: index = 2; break;
+      case 0x11: index = 3; break;
+      default: return fail(JpegHeaderFault::badTableSelector);
     }
     HuffmanTable& table = huffman[index];
     if (streamEnd - cursor < 16) return fail(JpegHeaderFault::truncated);

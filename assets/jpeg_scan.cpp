@@ -101,9 +101,7 @@ inline Bits refill(Bits bits, Stream& stream) {
   return refillSlow(bits, stream);
 }
 
-inline uint32_t peekBits(const Bits& bits, int32_t n) {
-  return uint32_t(bits.buffer >> (64 - n));
-}
+inline uint32_t peekBits(const Bits& bits, int32_t n) { return uint32_t(bits.buffer >> (64 - n)); }
 
 inline void skipBits(Bits& bits, int32_t n) {
   bits.buffer <<= n;

@@ -122,21 +122,11 @@ void SubsetWalk::huffmanTables(const uint8_t* body, size_t length) {
   for (size_t at = 0; at < length;) {
     if (length - at < 17) return note(JpegDeparture::truncated);
     switch (body[at]) {
-      case 0x00:
-        huffmanDefined |= 1;
-        break;
-      case 0x10:
-        huffmanDefined |= 2;
-        break;
-      case 0x01:
-        huffmanDefined |= 4;
-        break;
-      case 0x11:
-        huffmanDefined |= 8;
-        break;
-      default:
-        note(JpegDeparture::huffmanSelector);
-        break;
+      case 0x00: huffmanDefined |= 1; break;
+      case 0x10: huffmanDefined |= 2; break;
+      case 0x01: huffmanDefined |= 4; break;
+      case 0x11: huffmanDefined |= 8; break;
+      default: note(JpegDeparture::huffmanSelector); break;
     }
     size_t symbols = 0;
     for (size_t l = 1; l <= 16; ++l) symbols += body[at + l];
@@ -194,15 +184,9 @@ void SubsetWalk::run() {
     size_t length = 0;
     if (!readSegment(body, length)) return finish(false);
     switch (code) {
-      case 0xC4:
-        huffmanTables(body, length);
-        break;
-      case 0xDB:
-        quantTables(body, length);
-        break;
-      case 0xDD:
-        note(JpegDeparture::restartInterval);
-        break;
+      case 0xC4: huffmanTables(body, length); break;
+      case 0xDB: quantTables(body, length); break;
+      case 0xDD: note(JpegDeparture::restartInterval); break;
       case 0xDA:
         scan(body, length);
         skipEntropyData();

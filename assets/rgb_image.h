@@ -20,6 +20,4 @@ struct RgbImage {
 // Bytes per buffer row of a decoded picture: 3 x width rounded up to a
 // multiple of 4. Widths come from a 16-bit header field, so this cannot
 // overflow.
-inline int32_t rgbImageStride(int32_t width) {
-  return (3 * width + 3) / 4 * 4;
-}
+inline int32_t rgbImageStride(int32_t width) { return (3 * width + 3) / 4 * 4; }

@@ -19,9 +19,7 @@ RgbImage* sunGlowImage = nullptr;
 RgbImage* fontAtlasImage = nullptr;
 
 // The decoder's one message: no owner, no caption of its own, no icon.
-static void showJpegMessage(const char* text) {
-  MessageBoxA(nullptr, text, nullptr, MB_OK);
-}
+static void showJpegMessage(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_OK); }
 
 const uint8_t* lockDataPack(uint16_t id, uint32_t* size) {
   // A null module is the executable itself (the saver and preview modes).

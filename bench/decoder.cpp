@@ -32,9 +32,7 @@ std::vector<uint8_t> readPack(const char* path) {
   return bytes;
 }
 
-double seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());

@@ -21,12 +21,9 @@ const SettingValue settingValues[settingCount] = {
 
 uint32_t acceptStoredNumber(SettingRule rule, uint32_t stored) {
   switch (rule) {
-    case SettingRule::Flag:
-      return stored == 1 ? 1u : 0u;
-    case SettingRule::StarsAmount:
-      return stored >= 3000 && stored <= 30000 ? stored : 10000u;
-    case SettingRule::Speed:
-      return stored >= 1 && stored <= 100 ? stored : 30u;
+    case SettingRule::Flag: return stored == 1 ? 1u : 0u;
+    case SettingRule::StarsAmount: return stored >= 3000 && stored <= 30000 ? stored : 10000u;
+    case SettingRule::Speed: return stored >= 1 && stored <= 100 ? stored : 30u;
     case SettingRule::Choice: {
       // Compared signed: a stored 0xFFFFFFFF is -1, out of range like 3.
       const int32_t value = static_cast<int32_t>(stored);
@@ -40,42 +37,18 @@ void storeSetting(Settings& target, SettingId id, uint32_t stored) {
   const uint32_t value = acceptStoredNumber(settingValues[static_cast<int>(id)].rule, stored);
   const bool on = value == 1;
   switch (id) {
-    case SettingId::ShowEarth:
-      target.showEarth = on;
-      break;
-    case SettingId::ShowStars:
-      target.showStars = on;
-      break;
-    case SettingId::SmoothStars:
-      target.smoothStars = on;
-      break;
-    case SettingId::StarsAmount:
-      target.starsAmount = value;
-      break;
-    case SettingId::RandomCamera:
-      target.randomCamera = on;
-      break;
-    case SettingId::ShowInfo:
-      target.showInfo = on;
-      break;
-    case SettingId::ShowTime:
-      target.showTime = on;
-      break;
-    case SettingId::ShowFps:
-      target.showFps = on;
-      break;
-    case SettingId::AnimationSpeed:
-      target.animationSpeed = value;
-      break;
-    case SettingId::CameraSpeed:
-      target.cameraSpeed = value;
-      break;
-    case SettingId::TextureFiltration:
-      target.textureFiltration = static_cast<int32_t>(value);
-      break;
-    case SettingId::TextureQuality:
-      target.textureQuality = static_cast<int32_t>(value);
-      break;
+    case SettingId::ShowEarth: target.showEarth = on; break;
+    case SettingId::ShowStars: target.showStars = on; break;
+    case SettingId::SmoothStars: target.smoothStars = on; break;
+    case SettingId::StarsAmount: target.starsAmount = value; break;
+    case SettingId::RandomCamera: target.randomCamera = on; break;
+    case SettingId::ShowInfo: target.showInfo = on; break;
+    case SettingId::ShowTime: target.showTime = on; break;
+    case SettingId::ShowFps: target.showFps = on; break;
+    case SettingId::AnimationSpeed: target.animationSpeed = value; break;
+    case SettingId::CameraSpeed: target.cameraSpeed = value; break;
+    case SettingId::TextureFiltration: target.textureFiltration = static_cast<int32_t>(value); break;
+    case SettingId::TextureQuality: target.textureQuality = static_cast<int32_t>(value); break;
   }
 }
 

@@ -11,9 +11,7 @@
 
 static const char settingsKeyPath[] = "Software\\Orvane\\Tavrin";
 
-static void showRegistryError(HWND owner, const char* text) {
-  MessageBoxA(owner, text, "Error", MB_OK | MB_ICONERROR);
-}
+static void showRegistryError(HWND owner, const char* text) { MessageBoxA(owner, text, "Error", MB_OK | MB_ICONERROR); }
 
 static HKEY openSettingsKey() {
   HKEY key = nullptr;

@@ -13,9 +13,7 @@
 HostState hostState;
 HMODULE resourceModule = nullptr;
 
-static const char* nextCharacter(const char* p) {
-  return CharNextA(p);
-}
+static const char* nextCharacter(const char* p) { return CharNextA(p); }
 
 void SaverEntry() {
   const char* arguments = skipProgramName(GetCommandLineA(), nextCharacter);
@@ -62,18 +60,13 @@ int DispatchRunMode(HINSTANCE instance, const char* arguments) {
 
   const RunRequest request = scanRunMode(arguments, hostState.legacyPlatform);
   switch (request.mode) {
-    case RunMode::ConfigureUnowned:
-      return RunConfiguration(nullptr);
+    case RunMode::ConfigureUnowned: return RunConfiguration(nullptr);
     case RunMode::Configure:
       return RunConfiguration(ownerOrForeground(request.operand ? ParseWindowHandle(request.operand) : nullptr));
-    case RunMode::Saver:
-      return RunSaver(nullptr);
-    case RunMode::Preview:
-      return RunPreview(request.operand);
-    case RunMode::PasswordChange:
-      return RunPasswordChange(request.operand);
-    case RunMode::Refused:
-      break;
+    case RunMode::Saver: return RunSaver(nullptr);
+    case RunMode::Preview: return RunPreview(request.operand);
+    case RunMode::PasswordChange: return RunPasswordChange(request.operand);
+    case RunMode::Refused: break;
   }
   return -1;
 }

@@ -10,9 +10,7 @@
 #include "host/close_policy.h"
 #include "host/host.h"
 
-static void postClose(HWND window) {
-  PostMessageA(window, WM_CLOSE, 0, 0);
-}
+static void postClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 static void detachInputMethod(HWND window) {
   // Only an input-method library that is already loaded is used: loading one
@@ -45,8 +43,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       restoreInputMethod(window);
       PostQuitMessage(0);
       break;
-    case WM_SETTEXT:
-      return 0;  // the title is how a second start finds this window: it never changes
+    case WM_SETTEXT: return 0;  // the title is how a second start finds this window: it never changes
     case WM_PAINT:
       if (hostState.closing) return DefWindowProcA(window, message, wParam, lParam);
       hideCursorUnlessPreviewing();
@@ -79,8 +76,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_MBUTTONDOWN:
       if (hostState.closing) return DefWindowProcA(window, message, wParam, lParam);
       break;
-    default:
-      break;
+    default: break;
   }
   return ScreenSaverProc(window, message, wParam, lParam);
 }
@@ -102,9 +98,7 @@ LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_ACTIVATEAPP:
           if (!wParam) postClose(window);
           break;
-        case WM_SETCURSOR:
-          SetCursor(nullptr);
-          return TRUE;
+        case WM_SETCURSOR: SetCursor(nullptr); return TRUE;
         case WM_POWER:
           if (wParam == PWR_CRITICALRESUME) postClose(window);
           break;
@@ -113,9 +107,7 @@ LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_SYSKEYDOWN:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-          postClose(window);
-          break;
+        case WM_MBUTTONDOWN: postClose(window); break;
         case WM_MOUSEMOVE: {
           // The pointer's real position, not the message's: a window shown
           // under a resting pointer gets a move without travel.
@@ -127,8 +119,7 @@ LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
           }
           break;
         }
-        default:
-          break;
+        default: break;
       }
     }
   }

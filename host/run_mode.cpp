@@ -1,8 +1,6 @@
 #include "host/run_mode.h"
 
-const char* nextByte(const char* p) {
-  return *p ? p + 1 : p;
-}
+const char* nextByte(const char* p) { return *p ? p + 1 : p; }
 
 static const char* skipBlanks(const char* p) {
   while (*p == ' ') ++p;
@@ -12,23 +10,18 @@ static const char* skipBlanks(const char* p) {
 RunRequest scanRunMode(const char* text, bool legacyPlatform) {
   for (const char* p = text;; ++p) {
     switch (*p) {
-      case '\0':
-        return {RunMode::ConfigureUnowned, nullptr};
+      case '\0': return {RunMode::ConfigureUnowned, nullptr};
       case ' ':
       case '-':
-      case '/':
-        continue;
+      case '/': continue;
       case 'S':
-      case 's':
-        return {RunMode::Saver, nullptr};
+      case 's': return {RunMode::Saver, nullptr};
       case 'P':
       case 'p':
       case 'L':
-      case 'l':
-        return {RunMode::Preview, skipBlanks(p + 1)};
+      case 'l': return {RunMode::Preview, skipBlanks(p + 1)};
       case 'C':
-      case 'c':
-        return {RunMode::Configure, p[1] == ':' ? p + 2 : nullptr};
+      case 'c': return {RunMode::Configure, p[1] == ':' ? p + 2 : nullptr};
       case 'A':
       case 'a':
         if (!legacyPlatform) return {RunMode::Refused, nullptr};

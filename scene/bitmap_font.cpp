@@ -22,9 +22,7 @@ GlyphCell glyphCell(int glyph) {
   return cell;
 }
 
-std::uint32_t fontGlyphSet(std::uint32_t requested) {
-  return requested > 1 ? 1 : requested;
-}
+std::uint32_t fontGlyphSet(std::uint32_t requested) { return requested > 1 ? 1 : requested; }
 
 char fontGlyphCode(char c) {
   const int code = static_cast<unsigned char>(c);

@@ -73,33 +73,25 @@ void wrapPathAngle(CameraPath& path, PathRole role) {
         a = s + twoPi;
       }
       break;
-    default:
-      break;  // Plain and unknown modes never wrap
+    default: break;  // Plain and unknown modes never wrap
   }
 }
 
 CameraPoint pathPosition(PathMode mode, PathRole role, double angle, double radius) {
   switch (mode) {
-    case PathMode::Viviani:
-      return vivianiPosition(angle, radius);
-    case PathMode::SphereWave:
-      return sphereWavePosition(angle, radius);
-    case PathMode::Rosette:
-      return rosettePosition(angle, radius);
-    default:
-      return planePosition(role, angle, radius);
+    case PathMode::Viviani: return vivianiPosition(angle, radius);
+    case PathMode::SphereWave: return sphereWavePosition(angle, radius);
+    case PathMode::Rosette: return rosettePosition(angle, radius);
+    default: return planePosition(role, angle, radius);
   }
 }
 
 double pathStartAngle(PathMode mode, int draw) {
   const double unit = draw / static_cast<double>(SceneRandom::maxDraw);
   switch (mode) {
-    case PathMode::Viviani:
-      return unit * fourPi - twoPi;
-    case PathMode::SphereWave:
-      return unit * fourPi;
-    default:
-      return unit * twoPi;  // Rosette, Plain and unknown modes
+    case PathMode::Viviani: return unit * fourPi - twoPi;
+    case PathMode::SphereWave: return unit * fourPi;
+    default: return unit * twoPi;  // Rosette, Plain and unknown modes
   }
 }
 
@@ -119,9 +111,7 @@ void Camera::randomize() {
   switch (eye.mode) {
     case PathMode::Viviani:
     case PathMode::SphereWave:
-    case PathMode::Rosette:
-      eye.angle = pathStartAngle(eye.mode, random.next());
-      break;
+    case PathMode::Rosette: eye.angle = pathStartAngle(eye.mode, random.next()); break;
     default:
       eye.angle = 0.0;  // the eye stays at the origin: no draw spent on it
       break;

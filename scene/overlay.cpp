@@ -22,9 +22,7 @@ void wrapUp(float& angle) {
   }
 }
 
-std::int32_t clampScreenSize(std::int32_t size) {
-  return std::clamp<std::int32_t>(size, 0, maxScreenSize);
-}
+std::int32_t clampScreenSize(std::int32_t size) { return std::clamp<std::int32_t>(size, 0, maxScreenSize); }
 
 }  // namespace
 
@@ -112,9 +110,7 @@ const LogoLetters logoLetters = {{
     {'e', 56, 55},
 }};
 
-std::int32_t logoLetterAdvance(std::int32_t visibleWidth) {
-  return std::clamp<std::int32_t>(visibleWidth + 1, 8, 15);
-}
+std::int32_t logoLetterAdvance(std::int32_t visibleWidth) { return std::clamp<std::int32_t>(visibleWidth + 1, 8, 15); }
 
 std::int32_t glyphVisibleWidth(const std::uint8_t* atlas, std::size_t atlasSize, int glyph) {
   constexpr int atlasSide = 256;
@@ -210,9 +206,7 @@ void addClock(OverlayLayout& layout, std::int32_t w, std::int32_t h, const Local
 
 }  // namespace
 
-bool overlayShowsClock(const OverlayFlags& flags) {
-  return flags.showInfo && flags.showTime;
-}
+bool overlayShowsClock(const OverlayFlags& flags) { return flags.showInfo && flags.showTime; }
 
 OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame, IntroBanner& banner) {
   static_assert(logoLetterCount + 1 + 7 <= std::tuple_size<decltype(OverlayLayout::items)>::value,

@@ -30,9 +30,7 @@ static bool startFailed = false;
 static bool starting = false;
 static bool closeDeferred = false;
 
-void showSceneError(const char* text) {
-  MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR);
-}
+void showSceneError(const char* text) { MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR); }
 
 static int64_t counterFrequency() {
   LARGE_INTEGER frequency;
@@ -79,9 +77,7 @@ bool startScene(BOOL previewing) {
   return true;
 }
 
-void stopScene() {
-  releaseRenderingContext();
-}
+void stopScene() { releaseRenderingContext(); }
 
 static void closeScene(HWND window) {
   stopScene();
@@ -126,10 +122,7 @@ LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       if (!startFailed && !PasswordAllowsClose(window)) return 0;
       closeScene(window);
       return 0;
-    case WM_DESTROY:
-      closeScene(window);
-      return 0;
-    default:
-      return DefScreenSaverProc(window, message, wParam, lParam);
+    case WM_DESTROY: closeScene(window); return 0;
+    default: return DefScreenSaverProc(window, message, wParam, lParam);
   }
 }

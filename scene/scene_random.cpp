@@ -6,17 +6,13 @@
 
 namespace {
 
-std::int64_t calendarSeconds() {
-  return static_cast<std::int64_t>(std::time(nullptr));
-}
+std::int64_t calendarSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace
 
 SceneClockSeconds sceneClockSeconds = calendarSeconds;
 
-SceneRandom SceneRandom::fromClock() {
-  return SceneRandom(static_cast<std::uint32_t>(sceneClockSeconds()));
-}
+SceneRandom SceneRandom::fromClock() { return SceneRandom(static_cast<std::uint32_t>(sceneClockSeconds())); }
 
 int SceneRandom::next() {
   // state = state * 214013 + 2531011 (mod 2^32); the draw is bits 16..30.

@@ -13,9 +13,7 @@
 float starPointSizeMin = 0.1f;
 float starPointSizeMax = 2.2f;
 
-float starPointSizeMedium(float sizeMin, float sizeMax) {
-  return sizeMin + (sizeMax - sizeMin) * 0.5f;
-}
+float starPointSizeMedium(float sizeMin, float sizeMax) { return sizeMin + (sizeMax - sizeMin) * 0.5f; }
 
 namespace {
 
@@ -30,9 +28,7 @@ std::int32_t truncatedShare(std::uint32_t amount, float factor) {
 }
 
 // One draw n mapped to n / 32767 x 2 - 1, a coordinate in -1..1.
-double cubeCoordinate(SceneRandom& random) {
-  return random.nextUnit() * 2.0 - 1.0;
-}
+double cubeCoordinate(SceneRandom& random) { return random.nextUnit() * 2.0 - 1.0; }
 
 }  // namespace
 

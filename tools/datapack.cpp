@@ -79,9 +79,7 @@ std::vector<uint8_t> toBmp(const RgbImage& image) {
   return out;
 }
 
-bool isJpeg(const std::vector<uint8_t>& bytes) {
-  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
-}
+bool isJpeg(const std::vector<uint8_t>& bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
 int build(int argc, char** argv) {
   if (argc < 4 || argc > 5) return std::fprintf(stderr, "usage: datapack build OUT IN.jpg [IN2.jpg]\n"), 2;
@@ -193,9 +191,7 @@ int decode(int argc, char** argv) {
   return 0;
 }
 
-void printHeaderMessage(const char* text) {
-  std::fprintf(stderr, "datapack: decoder: %s\n", text);
-}
+void printHeaderMessage(const char* text) { std::fprintf(stderr, "datapack: decoder: %s\n", text); }
 
 }  // namespace
 

@@ -55,15 +55,9 @@ constexpr int kLogoFirstColourX = 5;
 constexpr int kLogoMinStep = 8;
 constexpr int kLogoMaxStep = 15;
 
-int glyphIndex(int set, int code) {
-  return set * kGlyphsPerSet + code - kFirstCode;
-}
-int cellLeft(int glyph) {
-  return glyph % kCellsPerRow * kCell;
-}
-int cellTop(int glyph) {
-  return glyph / kCellsPerRow * kCell;
-}
+int glyphIndex(int set, int code) { return set * kGlyphsPerSet + code - kFirstCode; }
+int cellLeft(int glyph) { return glyph % kCellsPerRow * kCell; }
+int cellTop(int glyph) { return glyph / kCellsPerRow * kCell; }
 
 // The upright atlas picture, rows top-down while it is composed.
 struct Picture {
@@ -102,12 +96,9 @@ struct Options {
 
 FT_Int32 loadFlags(Hinting hinting) {
   switch (hinting) {
-    case Hinting::none:
-      return FT_LOAD_RENDER | FT_LOAD_NO_HINTING;
-    case Hinting::light:
-      return FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT;
-    case Hinting::normal:
-      break;
+    case Hinting::none: return FT_LOAD_RENDER | FT_LOAD_NO_HINTING;
+    case Hinting::light: return FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT;
+    case Hinting::normal: break;
   }
   return FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL;
 }

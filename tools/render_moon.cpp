@@ -38,32 +38,20 @@ constexpr double kPi = 3.14159265358979323846;
 
 // sRGB transfer curve, both ways, so that averaging and lighting happen in
 // linear light.
-double toLinear(double v) {
-  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
+double toLinear(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
 double toSrgb(double v) {
   v = std::clamp(v, 0.0, 1.0);
   return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
 }
-uint8_t toByte(double v) {
-  return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-}
+uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
 
 struct Vec3 {
   double x, y, z;
 };
-Vec3 operator*(const Vec3& a, double s) {
-  return {a.x * s, a.y * s, a.z * s};
-}
-Vec3 operator+(const Vec3& a, const Vec3& b) {
-  return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-double dot(const Vec3& a, const Vec3& b) {
-  return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-Vec3 normalised(const Vec3& a) {
-  return a * (1.0 / std::sqrt(dot(a, a)));
-}
+Vec3 operator*(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 normalised(const Vec3& a) { return a * (1.0 / std::sqrt(dot(a, a))); }
 
 // One level of the map pyramid: linear RGB, rows top-down (north first).
 struct MapLevel {
@@ -287,9 +275,7 @@ struct StarOptions {
 };
 
 // Uniform in [0, 1) from the generator's raw 32-bit output.
-double unit(std::mt19937& generator) {
-  return generator() / 4294967296.0;
-}
+double unit(std::mt19937& generator) { return generator() / 4294967296.0; }
 
 bool renderStars(const StarOptions& o) {
   std::vector<double> sky(static_cast<size_t>(o.width) * o.height * 3, 0.0);

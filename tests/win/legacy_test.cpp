@@ -178,9 +178,7 @@ LRESULT CALLBACK passingScene(HWND window, UINT message, WPARAM wParam, LPARAM l
 DWORD(WINAPI* realTickCount)();
 std::atomic<bool> clockFrozen;
 std::atomic<DWORD> frozenTicks, clockOffset;
-DWORD WINAPI testTickCount() {
-  return clockFrozen ? frozenTicks.load() : realTickCount() + clockOffset;
-}
+DWORD WINAPI testTickCount() { return clockFrozen ? frozenTicks.load() : realTickCount() + clockOffset; }
 
 class LegacyConfirmClose : public LegacyCase {
  protected:
