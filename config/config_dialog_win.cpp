@@ -40,6 +40,7 @@ struct TrackbarRange {
 const TrackbarRange starsAmountRange = {IDC_STARS_AMOUNT, 3000, 30000, 100};
 const TrackbarRange animationSpeedRange = {IDC_ANIMATION_SPEED, 1, 100, 1};
 const TrackbarRange cameraSpeedRange = {IDC_CAMERA_SPEED, 1, 100, 1};
+const TrackbarRange* const trackbars[] = {&starsAmountRange, &animationSpeedRange, &cameraSpeedRange};
 
 bool isCheckBox(int control) {
   switch (control) {
@@ -49,21 +50,19 @@ bool isCheckBox(int control) {
     case IDC_RANDOM_CAMERA:
     case IDC_SHOW_INFO:
     case IDC_SHOW_FPS:
-    case IDC_SHOW_TIME:
-      return true;
-    default:
-      return false;
+    case IDC_SHOW_TIME: return true;
+    default: return false;
   }
 }
 
 bool isTrackbar(HWND page, HWND sender) {
-  return sender && (sender == GetDlgItem(page, IDC_STARS_AMOUNT) || sender == GetDlgItem(page, IDC_ANIMATION_SPEED) ||
-                    sender == GetDlgItem(page, IDC_CAMERA_SPEED));
+  for (const TrackbarRange* range : trackbars) {
+    if (sender && sender == GetDlgItem(page, range->control)) return true;
+  }
+  return false;
 }
 
-bool isChecked(HWND page, int control) {
-  return IsDlgButtonChecked(page, control) == BST_CHECKED;
-}
+bool isChecked(HWND page, int control) { return IsDlgButtonChecked(page, control) == BST_CHECKED; }
 
 void insertTab(HWND tabs, int index, const char* text) {
   TCITEMA item = {};
@@ -167,20 +166,15 @@ void applySettings() {
 void openLink(UINT target, const char* program) {
   char text[256] = {};
   if (LoadStringA(resourceModule, target, text, sizeof text) <= 0) return;
-  if (program) {
-    ShellExecuteA(nullptr, "open", program, text, nullptr, SW_SHOWNORMAL);
-  } else {
-    ShellExecuteA(nullptr, "open", text, nullptr, nullptr, SW_SHOWNORMAL);
-  }
+  // With a program the target is its argument; without one the shell opens the target itself.
+  ShellExecuteA(nullptr, "open", program ? program : text, program ? text : nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      initialiseDialog(dialog);
-      return 0;
+    case WM_INITDIALOG: initialiseDialog(dialog); return 0;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
@@ -190,11 +184,8 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDCANCEL:  // also Escape and the close box
           EndDialog(dialog, 0);
           break;
-        case IDC_APPLY:
-          applySettings();
-          break;
-        default:
-          break;
+        case IDC_APPLY: applySettings(); break;
+        default: break;
       }
       return 0;
     case WM_NOTIFY: {
@@ -204,8 +195,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       }
       return 0;
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
