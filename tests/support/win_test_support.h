@@ -12,9 +12,7 @@
 namespace tavrin_test {
 
 std::string siblingPath(const char* fileName);  // beside the test program: the build tree's top directory
-inline std::string saverPath() {
-  return siblingPath("tavrin.scr");
-}
+inline std::string saverPath() { return siblingPath("tavrin.scr"); }
 // Polls `condition` every 10 ms, keeping this thread's windows answering, until it holds or `timeoutMs` pass.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 std::vector<std::string> fileLines(const std::string& path);  // none when the file is missing
@@ -64,6 +62,25 @@ constexpr DWORD kNotStored = 0xBAADF00D;
 // The twelve values at their defaults but for `changes`.
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes = {});
 
+// Keeps the settings key's values, whatever their types, while it lives and puts them back when it goes: the Wine
+// prefix is shared with `make run`. Every test program keeps them across its run.
+class SettingsKept {
+ public:
+  SettingsKept();
+  SettingsKept(const SettingsKept&) = delete;
+  SettingsKept& operator=(const SettingsKept&) = delete;
+  ~SettingsKept();
+
+ private:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::string data;
+  };
+  std::vector<Value> saved_;
+  bool found_ = false;
+};
+
 // Writes to `copy` a copy of the saver whose DATAPACK resource `packId` holds `bytes`, or none when `bytes` is null.
 bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes);
 
@@ -77,5 +94,8 @@ struct Screenshot {
   bool saveBmp(const std::string& path) const;  // for a person to look at when a test fails
 };
 Screenshot captureScreen(const RECT& box);
+// Runs tavrin_scene_probe.scr (beside this program) with `arguments` until it has written frame `number` from its back
+// buffer (see tests/win/probe_saver_win.cpp), ends it, and reads the frame and the local time it showed.
+bool probeFrame(const std::string& arguments, int number, Screenshot& out, SYSTEMTIME& time);
 
 }  // namespace tavrin_test

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -124,50 +125,19 @@ std::string windowText(HWND window) {
 
 const char* const settingsKey = "Software\\Orvane\\Tavrin";
 
-void deleteSettingsKey() {
-  RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey);
-}
+void deleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey); }
 
 namespace {
 
 // Test programs rewrite and delete the saver's settings; the prefix is also the one `make run` uses, so each
-// program puts back the values it found (whatever their types) when it ends.
+// program puts back the values it found when it ends.
 class SettingsKeptAcrossTheRun : public ::testing::Environment {
  public:
-  void SetUp() override {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    char name[256];
-    BYTE data[1024];
-    for (DWORD i = 0;; ++i) {
-      DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-      const LONG result = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
-      if (result == ERROR_NO_MORE_ITEMS) break;
-      if (result == ERROR_SUCCESS) saved_.push_back({name, type, std::string(reinterpret_cast<char*>(data), dataSize)});
-    }
-    RegCloseKey(key);
-    found_ = true;
-  }
-  void TearDown() override {
-    deleteSettingsKey();
-    if (!found_) return;
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0) return;
-    for (const Value& v : saved_) {
-      RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
-                     DWORD(v.data.size()));
-    }
-    RegCloseKey(key);
-  }
+  void SetUp() override { kept_ = std::make_unique<SettingsKept>(); }
+  void TearDown() override { kept_.reset(); }
 
  private:
-  struct Value {
-    std::string name;
-    DWORD type;
-    std::string data;
-  };
-  std::vector<Value> saved_;
-  bool found_ = false;
+  std::unique_ptr<SettingsKept> kept_;
 };
 
 [[maybe_unused]] ::testing::Environment* const settingsKept =
@@ -175,9 +145,33 @@ class SettingsKeptAcrossTheRun : public ::testing::Environment {
 
 }  // namespace
 
-void writeSetting(const char* name, DWORD value) {
-  writeValue(settingsKey, name, REG_DWORD, &value, sizeof value);
+SettingsKept::SettingsKept() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[256];
+  BYTE data[1024];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+    const LONG result = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result == ERROR_SUCCESS) saved_.push_back({name, type, std::string(reinterpret_cast<char*>(data), dataSize)});
+  }
+  RegCloseKey(key);
+  found_ = true;
 }
+
+SettingsKept::~SettingsKept() {
+  deleteSettingsKey();
+  if (!found_) return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0) return;
+  for (const Value& v : saved_) {
+    RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()), DWORD(v.data.size()));
+  }
+  RegCloseKey(key);
+}
+
+void writeSetting(const char* name, DWORD value) { writeValue(settingsKey, name, REG_DWORD, &value, sizeof value); }
 
 bool writeValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
   HKEY handle = nullptr;
@@ -238,6 +232,25 @@ bool Screenshot::saveBmp(const std::string& path) const {
     std::fwrite(padding, 1, stride - row, out);
   }
   return std::fclose(out) == 0;
+}
+
+bool probeFrame(const std::string& arguments, int number, Screenshot& out, SYSTEMTIME& time) {
+  const std::string path = siblingPath("probe-frame.bin");
+  DeleteFileA(path.c_str());
+  ChildProcess probe;
+  const bool written = probe.start(arguments, siblingPath("tavrin_scene_probe.scr"),
+                                   {{"TAVRIN_FRAME_DUMP", path}, {"TAVRIN_FRAME_DUMP_AT", std::to_string(number)}}) &&
+                       waitUntil([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 90000);
+  probe.kill();
+  // Width and height, the local time of the frame, then bottom-up rows of 3 bytes a pixel.
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(&out.width), sizeof(int)).read(reinterpret_cast<char*>(&out.height), sizeof(int));
+  in.read(reinterpret_cast<char*>(&time), sizeof time);
+  if (!written || !in || out.width <= 0 || out.height <= 0 || out.width * out.height >= 1 << 24) return false;
+  const std::size_t row = std::size_t(out.width) * 3;
+  out.bgr.resize(row * out.height);
+  for (int y = out.height - 1; y >= 0; --y) in.read(reinterpret_cast<char*>(&out.bgr[y * row]), std::streamsize(row));
+  return bool(in);
 }
 
 namespace {

@@ -10,7 +10,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -261,27 +260,12 @@ struct ExpectedText {
   }
 };
 
-// Runs tavrin_scene_probe.scr with a still camera until it has written frame `number` (see probe_saver_win.cpp), and
-// reads it. Kept as `name`.bmp to look at.
+// A frame of tavrin_scene_probe.scr with a still camera, kept as `name`.bmp to look at.
 bool probeFrame(const std::string& arguments, DWORD showStars, DWORD showEarth, int number, const std::string& name,
                 Screenshot& out, SYSTEMTIME& time) {
   writeDefaultSettings(
       {{"Random Camera", 0}, {"Camera Speed", 1}, {"Show Stars", showStars}, {"Show Earth", showEarth}});
-  const std::string path = siblingPath((name + ".frame").c_str());
-  DeleteFileA(path.c_str());
-  ChildProcess probe;
-  const bool written = probe.start(arguments, siblingPath("tavrin_scene_probe.scr"),
-                                   {{"TAVRIN_FRAME_DUMP", path}, {"TAVRIN_FRAME_DUMP_AT", std::to_string(number)}}) &&
-                       waitUntil([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 90000);
-  probe.kill();
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(&out.width), sizeof(int)).read(reinterpret_cast<char*>(&out.height), sizeof(int));
-  in.read(reinterpret_cast<char*>(&time), sizeof time);
-  if (!written || !in || out.width <= 0 || out.height <= 0 || out.width * out.height >= 1 << 24) return false;
-  const std::size_t row = std::size_t(out.width) * 3;
-  out.bgr.resize(row * out.height);
-  for (int y = out.height - 1; y >= 0; --y) in.read(reinterpret_cast<char*>(&out.bgr[y * row]), std::streamsize(row));
-  return in && out.saveBmp(siblingPath((name + ".bmp").c_str()));
+  return tavrin_test::probeFrame(arguments, number, out, time) && out.saveBmp(siblingPath((name + ".bmp").c_str()));
 }
 
 // Frame 500 with stars and the Earth, then without either.
