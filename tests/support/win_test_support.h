@@ -81,8 +81,10 @@ class SettingsKept {
   bool found_ = false;
 };
 
-// Writes to `copy` a copy of the saver whose DATAPACK resource `packId` holds `bytes`, or none when `bytes` is null.
-bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes);
+// Writes to `copy` a copy of `source` (a saver) whose DATAPACK resource `packId` holds `bytes`, or none when `bytes`
+// is null.
+bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,
+                       const std::string& source = saverPath());
 
 // The screen as 24-bit pixels, read through GDI.
 struct Screenshot {

@@ -284,9 +284,10 @@ BOOL CALLBACK copyType(HMODULE module, LPSTR type, LONG_PTR context) {
 }  // namespace
 
 // Wine's UpdateResource cannot delete a resource: the copy is rebuilt with every resource but the replaced one.
-bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes) {
-  if (!CopyFileA(saverPath().c_str(), copy.c_str(), FALSE)) return false;
-  HMODULE source = LoadLibraryExA(saverPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,
+                       const std::string& sourcePath) {
+  if (!CopyFileA(sourcePath.c_str(), copy.c_str(), FALSE)) return false;
+  HMODULE source = LoadLibraryExA(sourcePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   PackCopy state = {BeginUpdateResourceA(copy.c_str(), TRUE), packId, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
   if (source && state.update) EnumResourceTypesA(source, copyType, reinterpret_cast<LONG_PTR>(&state));
   if (source) FreeLibrary(source);
