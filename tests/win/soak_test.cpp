@@ -82,7 +82,10 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   // llvmpipe keeps some buffers for tens of seconds at a time, so single samples jump by about 4 MB and fall back
   // (ten minutes measured: a 105.9 MB baseline, five such samples). Growth is judged on the baseline instead: the
   // later half's lowest sample may stand at most 1 MB above the earlier half's median; a leak raises both halves'
-  // lows.
+  // lows. A minute is too short to see past one such hold (measured: 2 MB taken at 35 s and kept to the end), so
+  // the short run allows 6 MB: it still catches a texture, font or display list left behind every frame, and the
+  // long run judges the rest.
+  const SIZE_T allowance = (seconds >= 180 ? 1 : 6) * 1024 * 1024;
   const size_t base = warmUp ? (warmUp + 9) / 10 - 1 : 0;  // the first sample at or after the warm-up
   ASSERT_LT(base + 2, samples.size());
   const size_t half = base + (samples.size() - base) / 2;
@@ -91,7 +94,7 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   std::nth_element(early.begin(), early.begin() + early.size() / 2, early.end());
   SIZE_T laterLow = samples[half].privateBytes;
   for (size_t i = half; i < samples.size(); ++i) laterLow = std::min(laterLow, samples[i].privateBytes);
-  EXPECT_LE(laterLow, early[early.size() / 2] + 1024 * 1024) << "the baseline grew";
+  EXPECT_LE(laterLow, early[early.size() / 2] + allowance) << "the baseline grew";
   for (size_t i = 1; i < samples.size(); ++i) {
     const Sample &s = samples[i], &b = samples[i > base ? base : i];  // before the warm-up's end: itself
     SCOPED_TRACE("t=" + std::to_string(10 * (i + 1)) + " s");
