@@ -21,6 +21,13 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
+// The settings line the probe logs at its first frame tick, empty before it.
+std::string firstFrameSettings(const std::string& log) {
+  for (const std::string& line : fileLines(log))
+    if (line.rfind("settings ", 0) == 0) return line;
+  return {};
+}
+
 int environmentNumber(const char* name, int fallback) {
   char text[32] = {};
   return GetEnvironmentVariableA(name, text, sizeof text) ? std::atoi(text) : fallback;
@@ -64,11 +71,7 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
   // Copies of the probe saver, which logs its first frame tick: the window itself is visible from its creation, so
   // a start that fails shows it for a moment before the quit message ends the loop.
   const std::string copy = siblingPath("damaged.scr"), log = siblingPath("damaged-probe.log");
-  const auto framed = [&] {
-    const Texts lines = fileLines(log);
-    return std::any_of(lines.begin(), lines.end(),
-                       [](const std::string& line) { return line.rfind("settings ", 0) == 0; });
-  };
+  const auto framed = [&] { return !firstFrameSettings(log).empty(); };
   for (const auto& [what, id, replacement, messages] : cases) {
     DeleteFileA(log.c_str());
     ChildProcess saver;
@@ -137,13 +140,8 @@ TEST(RegistryGarbage, TheSaverUsesWhatTheRulesGiveAndRewritesOnlyWhatTheyRewrite
     DeleteFileA(log.c_str());
     ChildProcess saver;
     ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
-    std::string used;  // logged at the first frame
-    waitUntil(
-        [&] {
-          for (const std::string& line : fileLines(log)) used = line.rfind("settings ", 0) == 0 ? line : used;
-          return !used.empty() || !saver.running();
-        },
-        30000);
+    std::string used;
+    waitUntil([&] { return !(used = firstFrameSettings(log)).empty() || !saver.running(); }, 30000);
     EXPECT_EQ(used, settingsLine(expected)) << "run " << run;
     EXPECT_EQ(saver.endWithKey(waitForSaverWindow(saver.id(), 1000)), 0) << "run " << run;
 
