@@ -18,11 +18,14 @@
 //                      It gives the same bytes as the plain path for every
 //                      input, damaged ones included (the tests check this).
 //
-// What it does not do: progressive, lossless, arithmetic-coded or 12-bit
-// frames (refused as header failures), other sampling layouts (decoded as one
-// of the two above: wrong pixels, never unsafe), heap allocation (the whole
-// state lives in the object, about 30 KB, meant for the stack). One object
-// decodes one picture: readHeader, then one of the two decode calls.
+// What it does not do: progressive, lossless, hierarchical or
+// arithmetic-coded frames (refused as header failures), samples of other than
+// 8 bits (a 12-bit frame is decoded as if it were 8-bit: wrong pixels, never
+// unsafe), other sampling layouts (decoded as one of the two above, likewise),
+// frames larger than kJpegMaxSide a side or kJpegMaxPixelBytes of pixels
+// (refused before anything is allocated), heap allocation (the whole state
+// lives in the object, about 30 KB, meant for the stack). One object decodes
+// one picture: readHeader, then one of the two decode calls.
 //
 // Safety: no read goes past the given length. A segment that runs past the end
 // is a header failure; the entropy reader feeds zero bits once the data or a
@@ -42,6 +45,13 @@ void setJpegMessageHook(JpegMessageHook hook);
 // The text the hook receives on every header failure.
 extern const char* const kJpegHeaderMessage;
 
+// The largest frame the decoder takes: a frame header is a few bytes, and
+// 65535 x 65535 would cost 12.9 GB and minutes of decoding. The limits keep
+// every real picture (the largest pack holds 4096 x 2048, 25 MB) with room for
+// replacements several times larger.
+constexpr int32_t kJpegMaxSide = 16384;
+constexpr int64_t kJpegMaxPixelBytes = int64_t(256) << 20;
+
 // Why a header was refused. The user always sees kJpegHeaderMessage; the code
 // is for tests and for the pack checking tool.
 enum class JpegHeaderFault : uint8_t {
@@ -53,6 +63,7 @@ enum class JpegHeaderFault : uint8_t {
   tooManySymbols,     // more than 256 symbols in one Huffman table
   codeSpaceOverflow,  // more codes of some length than prefix codes allow
   badComponentCount,  // a frame with no components or more than three
+  frameTooLarge,      // wider or higher than kJpegMaxSide, or more than kJpegMaxPixelBytes of pixels
   noFrame,            // a scan before any frame header
   missingTable,       // a quantisation or Huffman table the scan needs was never defined
 };

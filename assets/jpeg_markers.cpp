@@ -43,6 +43,7 @@ const FaultText kFaultTexts[] = {
     {JpegHeaderFault::tooManySymbols, "a Huffman table with more than 256 symbols"},
     {JpegHeaderFault::codeSpaceOverflow, "Huffman code counts that overflow the code space"},
     {JpegHeaderFault::badComponentCount, "a frame with no components or more than three"},
+    {JpegHeaderFault::frameTooLarge, "a frame larger than 16384 pixels a side or 256 MB of pixels"},
     {JpegHeaderFault::noFrame, "a scan before the frame header"},
     {JpegHeaderFault::missingTable, "a table the scan needs was never defined"},
 };
@@ -196,6 +197,9 @@ bool JpegDecoder::readFrameHeader() {
     return false;
   }
   precision = samplePrecision;
+  if (width > kJpegMaxSide || height > kJpegMaxSide || int64_t(rgbImageStride(width)) * height > kJpegMaxPixelBytes) {
+    return fail(JpegHeaderFault::frameTooLarge);
+  }
   if (count == 0 || count > 3) return fail(JpegHeaderFault::badComponentCount);
   componentCount = count;
   for (int32_t i = 0; i < count; ++i) {

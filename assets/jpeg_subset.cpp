@@ -17,6 +17,8 @@ const DepartureText kDepartureTexts[] = {
     {JpegDeparture::badMarker, "a byte other than 0xFF where a marker must stand"},
     {JpegDeparture::notBaselineFrame, "frame type is not SOF0 (baseline)"},
     {JpegDeparture::notEightBit, "sample precision is not 8 bits"},
+    {JpegDeparture::widthNotMultipleOf4,
+     "width is not a multiple of 4 (the scene uploads rows tightly packed: the picture would show sheared)"},
     {JpegDeparture::notThreeComponents, "not three components"},
     {JpegDeparture::notOneByOne, "a component is not sampled 1 x 1"},
     {JpegDeparture::quantAssignment, "Y does not use quantisation table 0, or Cb/Cr not table 1"},
@@ -94,6 +96,7 @@ void SubsetWalk::frame(const uint8_t* body, size_t length, int32_t marker) {
   if (marker != 0xC0) note(JpegDeparture::notBaselineFrame);
   if (length < 6) return note(JpegDeparture::truncated);
   if (body[0] != 8) note(JpegDeparture::notEightBit);
+  if ((size_t(body[3]) << 8 | body[4]) % 4 != 0) note(JpegDeparture::widthNotMultipleOf4);
   componentCount = body[5];
   if (componentCount != 3) note(JpegDeparture::notThreeComponents);
   if (length < size_t(6 + 3 * componentCount)) return note(JpegDeparture::truncated);

@@ -1,6 +1,7 @@
 // Checks that a JPEG stream stays inside the subset the saver's pictures
-// must keep: SOF0, 8-bit samples, three components all sampled 1 x 1, Y with
-// quantisation table 0 and Cb, Cr with table 1, each DQT table in its own
+// must keep: SOF0, 8-bit samples, a width that is a multiple of 4 (the scene
+// uploads the decoded rows tightly packed), three components all sampled
+// 1 x 1, Y with quantisation table 0 and Cb, Cr with table 1, each DQT table in its own
 // segment with 8-bit entries, the four Huffman tables DC 0, AC 0, DC 1, AC 1,
 // no restart interval, one scan with all three components (luma on tables
 // 0, chroma on tables 1), SOI first and EOI last, and the decoder decodes it.
@@ -21,6 +22,7 @@ enum class JpegDeparture : uint8_t {
   badMarker,            // a byte other than 0xFF where a marker must stand
   notBaselineFrame,     // a frame other than SOF0
   notEightBit,          // sample precision other than 8
+  widthNotMultipleOf4,  // the decoded rows carry padding the texture upload would read as pixels
   notThreeComponents,   // a component count other than 3
   notOneByOne,          // a component sampled other than 1 x 1
   quantAssignment,      // Y not on table 0, or Cb / Cr not on table 1

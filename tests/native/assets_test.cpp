@@ -296,12 +296,16 @@ TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
       {"one DHT", join({kSoi, p.q0, p.q1, p.frame, dht({0, 0x10, 1, 0x11}), p.tail}), true, {}},
       {"DRI", join({kSoi, p.q0, p.q1, p.frame, kHuffman, segment(0xDD, {0, 4}), p.tail}), true, {D::restartInterval}},
       {"tables swapped", join({kSoi, dqt({{0, 3}, {1, 2}}), p.frame, kHuffman, p.tail}), false, {D::sharedDqtSegment}},
-      {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}}};
+      {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}},
+      {"width 6", join({kSoi, p.q0, p.q1, sof(6, 8), kHuffman, p.tail}), false, {D::widthNotMultipleOf4}}};
   for (const auto& [name, stream, same, departures] : cases) {
     const Decoded d = decodeBoth(stream);
     EXPECT_TRUE(d.ok && same == (d.pixels == reference.pixels)) << name;
     EXPECT_EQ(departures, checkJpegSubset(stream.data(), stream.size())) << name;
   }
+  // Entries of two bytes: the decoder reads one byte each and loses its way in the segment.
+  const Bytes wide = join({kSoi, p.q0, segment(0xDB, join({{0x11}, Bytes(128, 0)})), p.frame, kHuffman, p.tail});
+  EXPECT_EQ((std::vector<D>{D::sixteenBitDqt, D::notDecodable}), checkJpegSubset(wide.data(), wide.size()));
 }
 
 // Each refusal shows the one message (a zero size none) and leaves nothing to decode.
@@ -320,6 +324,8 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
       {"four components", withFrame(sof(8, 8, 0x11, 0xC0, 4)), F::badComponentCount},
       {"no components", withFrame(sof(8, 8, 0x11, 0xC0, 0)), F::badComponentCount},
       {"width 0", withFrame(sof(0, 8)), F::none},
+      {"height 0", withFrame(sof(8, 0)), F::none},
+      {"65535 x 65535", withFrame(sof(65535, 65535)), F::frameTooLarge},
       {"SOF9", withFrame(sof(8, 8, 0x11, 0xC9)), F::unsupportedMarker},
       {"DHT 0x02", join({frame, kHuffman, dht({0x02}), p.tail}), F::badTableSelector},
       {"DHT 0x20", join({frame, kHuffman, dht({0x20}), p.tail}), F::badTableSelector},
@@ -351,6 +357,19 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
   EXPECT_FALSE(fresh.decodeImage(whole.data(), pixels) || fresh.decodeImagePlain(whole.data(), pixels));
   EXPECT_EQ(nullptr, decodeJpeg(nullptr, 100));
   EXPECT_EQ(nullptr, decodeJpeg(whole.data(), -1));
+}
+
+// Only the header is read: the limits must hold before any pixel buffer is asked for.
+TEST(JpegMarkers, FramesUpTo16384ASideAnd256MBOfPixelsAreTakenLargerOnesRefused) {
+  const std::tuple<int, int, bool> sizes[] = {{8192, 4096, true}, {16384, 5461, true}, {16384, 5462, false},
+                                              {16385, 8, false},  {8, 16385, false},   {4, 16384, true}};
+  for (const auto& [width, height, taken] : sizes) {
+    const Bytes stream = join({header(width, height), Bits().mcu(0).flush(), kEoi});
+    JpegDecoder decoder;
+    int32_t w = 0, h = 0, start = 0;
+    EXPECT_EQ(taken, decoder.readHeader(stream.data(), int32_t(stream.size()), w, h, start)) << width << "x" << height;
+    EXPECT_EQ(taken ? JpegHeaderFault::none : JpegHeaderFault::frameTooLarge, decoder.headerFault());
+  }
 }
 
 const std::string kCorpus = std::string(TAVRIN_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_jpeg_decode/";
