@@ -65,8 +65,6 @@ const char* weekdayName(int dayOfWeek);
 // so that every name ends 12 pixels from the edge.
 std::int32_t weekdayOffset(int dayOfWeek);
 
-extern const char* const creditLine;
-
 // ---- Logo ------------------------------------------------------------------
 
 // The logo title is printed letter by letter, each placed by the visible width

@@ -267,7 +267,7 @@ TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
   EXPECT_TRUE(texts(frameWith(false, true, false, false, banner)).empty());
 }
 
-TEST(Overlay, ClockTextsWeekdayAlignmentAndWhichTextsAFrameDrawsWhere) {
+TEST(Overlay, ClockTextsAndWeekdayNames) {
   const LocalTime time{2006, 3, 3, 5, 9, 5, 3, 7};
   char text[overlayTextCapacity], small[4];
   formatTimeText(time, text, sizeof text);
@@ -276,27 +276,55 @@ TEST(Overlay, ClockTextsWeekdayAlignmentAndWhichTextsAFrameDrawsWhere) {
   formatDateText(time, small, sizeof small);
   EXPECT_STREQ("05.03.2006", text);
   EXPECT_STREQ("05.", small);
-  for (int day = 0; day < 7; ++day) {
-    EXPECT_EQ(12, weekdayOffset(day) - 16 * int(std::strlen(weekdayName(day)))) << "ends 12 pixels from the edge";
-  }
-  EXPECT_TRUE(!*weekdayName(7) && !*weekdayName(-1)) << "days out of range have no name";
+  EXPECT_STREQ("", weekdayName(7)) << "days out of range have no name";
+  EXPECT_STREQ("", weekdayName(-1));
   IntroBanner banner;
-  EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty());  // FPS or time without info
-  EXPECT_FALSE(banner.bannerPlaced);
-  const OverlayLayout bannerOnly = frameWith(false, true, false, false, banner);
-  EXPECT_EQ((Texts{"ORVANE - TAVRIN", creditLine}), texts(bannerOnly));
-  const OverlayItem& title = bannerOnly.items[0];
-  EXPECT_TRUE(title.colorX == 1123 && title.shadowX == 1124 && title.shadowY == 29 && bannerOnly.items[1].colorY == 10);
-  const OverlayLayout preview = frameWith(true, false, true, true, banner);
-  EXPECT_EQ((Texts{"O", "r", "v", "a", "n", "e", "TAVRIN"}), texts(preview));
-  EXPECT_TRUE(preview.items[0].shadowY == 768 - 20 && preview.items[0].colorY == 768 - 19);
-  const OverlayLayout full = frameWith(false, true, true, true, banner);
-  EXPECT_EQ((Texts{"ORVANE - TAVRIN", creditLine, "FPS:", "0.00", "09:05:03:007", "05.03.2006", "SUNDAY"}),
-            texts(full));
-  EXPECT_EQ(1122, full.items[0].colorX);  // the banner's second drawn frame
-  const OverlayItem& weekday = full.items[6];
-  EXPECT_TRUE(weekday.shadowX == 1024 - 108 && weekday.colorX == 1024 - 107 && weekday.colorY == 768 - 42);
-  EXPECT_TRUE(full.items[4].shadowX == 1024 - 204 && full.items[5].colorY == 768 - 58);
+  EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty()) << "FPS or time without info: nothing";
+  EXPECT_FALSE(banner.bannerPlaced) << "the banner moves only in frames that draw it";
+  EXPECT_EQ((Texts{"ORVANE - TAVRIN", "Moon: USGS  Earth: NASA"}), texts(frameWith(false, true, false, false, banner)));
+}
+
+// Text, shadow x, y, colour x, y and colour of each item, pixels from the lower-left corner of a 1024 x 768 screen.
+using Placed = std::tuple<std::string, int, int, int, int, float, float, float>;
+std::vector<Placed> placed(const OverlayLayout& layout) {
+  std::vector<Placed> out;
+  for (std::size_t i = 0; i < layout.count; ++i) {
+    const OverlayItem& it = layout.items[i];
+    out.emplace_back(it.text, it.shadowX, it.shadowY, it.colorX, it.colorY, it.color.red, it.color.green,
+                     it.color.blue);
+  }
+  return out;
+}
+
+TEST(Overlay, EachTextsShadowAndColourCopyStandWhereTheyBelongTopToBottom) {
+  IntroBanner banner;
+  const std::vector<Placed> info = {{"ORVANE - TAVRIN", 1124, 29, 1123, 30, 0.5f, 0.5f, 0.9f},
+                                    {"Moon: USGS  Earth: NASA", 1124, 9, 1123, 10, 0.8f, 0.8f, 0.8f},
+                                    {"FPS:", 11, 743, 10, 742, 0.5f, 0.5f, 0.9f},
+                                    {"0.00", 81, 743, 80, 742, 0.8f, 0.8f, 0.8f},
+                                    {"09:05:03:007", 820, 743, 821, 742, 0.8f, 0.8f, 0.8f},
+                                    {"05.03.2006", 853, 711, 854, 710, 0.8f, 0.8f, 0.8f},
+                                    {"SUNDAY", 916, 727, 917, 726, 0.5f, 0.5f, 0.9f}};
+  const std::vector<Placed> logo = {
+      {"O", 7, 748, 5, 749, 0.5f, 0.5f, 0.9f},   {"r", 17, 748, 16, 749, 0.5f, 0.5f, 0.9f},
+      {"v", 27, 748, 26, 749, 0.5f, 0.5f, 0.9f}, {"a", 37, 748, 36, 749, 0.5f, 0.5f, 0.9f},
+      {"n", 47, 748, 46, 749, 0.5f, 0.5f, 0.9f}, {"e", 56, 748, 55, 749, 0.5f, 0.5f, 0.9f},
+      {"TAVRIN", 7, 4, 6, 5, 0.8f, 0.8f, 0.8f}};
+  EXPECT_EQ(info, placed(frameWith(false, true, true, true, banner)));
+  EXPECT_EQ(logo, placed(frameWith(true, false, true, true, banner)));
+  // Wednesday's name is the longest: it still ends 12 pixels from the edge.
+  const OverlayLayout wednesday = layOutOverlay({false, true, false, true}, {1024, 768, 0, {2006, 3, 3}}, banner);
+  EXPECT_EQ(Placed("WEDNESDAY", 868, 727, 869, 726, 0.5f, 0.5f, 0.9f), placed(wednesday).back());
+}
+
+// While the banner rests at x = 10 its credit line must end inside an 800-pixel screen.
+TEST(Overlay, TheRestingBannersCreditLineFitsAn800PixelScreen) {
+  IntroBanner banner;
+  OverlayLayout layout;
+  for (int frame = 0; frame < 900 && (frame == 0 || layout.items[1].colorX != 10); ++frame)
+    layout = layOutOverlay({false, true, false, false}, {800, 600, 0, {}}, banner);
+  ASSERT_EQ(10, layout.items[1].colorX);
+  EXPECT_LE(10 + 16 * int(std::strlen(layout.items[1].text)), 800 - 10);
 }
 
 TEST(Overlay, LogoLettersLaidOutByTheGlyphsVisibleWidths) {

@@ -304,7 +304,7 @@ TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) 
   overlay.item(date, w - 171, h - 57, w - 170, h - 58, textGrey);
   overlay.item(weekdayName(t.wDayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
   overlay.item("ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
-  overlay.item(creditLine, x + 1, 9, x, 10, textGrey);
+  overlay.item("Moon: USGS  Earth: NASA", x + 1, 9, x, 10, textGrey);
   EXPECT_GT(overlay.match(none, {0, 0, 80, 62}), 0.998);
   EXPECT_GT(overlay.match(none, {w - 220, 0, w, 62}), 0.998);
   EXPECT_GT(overlay.match(none, {0, h - 62, w, h}), 0.998);
