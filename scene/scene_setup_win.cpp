@@ -116,8 +116,9 @@ GLuint uploadPicture(const RgbImage& image, GLenum pixelFormat) {
 
 // The decoder delivers B, G, R. The Earth map goes up as BGR and shows its
 // stored colours; the lunar map and the sun glow go up as RGB, so their red
-// and blue trade places: the stored red glow shows blue, and the slightly
-// bluish grey surface a slightly warm one. That is the look of the scene.
+// and blue trade places. The packs store the glow pale blue for that reason,
+// and it shows warm, white at the centre; the slightly bluish grey surface
+// shows slightly warm. That is the look of the scene.
 void uploadPictures() {
   lunarTexture = uploadPicture(*lunarMap, GL_RGB);
   earthTexture = uploadPicture(*earthMap, GL_BGR_EXT);
