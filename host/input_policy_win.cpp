@@ -28,6 +28,19 @@ static void restoreInputMethod(HWND window) {
   }
 }
 
+// WM_HELP points to a HELPINFO record: the system refuses to post it, and only a
+// sent message carries the record across to the parent's process. The send is
+// bounded so that a hung control panel cannot hang the preview.
+static void forwardToParent(HWND parent, UINT message, LPARAM lParam) {
+  const WPARAM parentHandle = reinterpret_cast<WPARAM>(parent);
+  if (message == WM_HELP) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(parent, message, parentHandle, lParam, SMTO_ABORTIFHUNG, 2000, &ignored);
+  } else {
+    PostMessageA(parent, message, parentHandle, lParam);
+  }
+}
+
 static void hideCursorUnlessPreviewing() {
   if (!hostState.previewing) SetCursor(nullptr);
 }
@@ -53,9 +66,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (hostState.previewing) {
         // The control panel owns the preview's help and context menu.
         HWND parent = GetParent(window);
-        if (parent && IsWindow(parent)) {
-          PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lParam);
-        }
+        if (parent && IsWindow(parent)) forwardToParent(parent, message, lParam);
         return 1;
       }
       break;

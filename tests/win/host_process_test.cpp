@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,23 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAnd
   EXPECT_EQ(saver.exitCode(), 0);
 }
 
+// What the stand-in control panel was handed: the message, its wParam, and the help record or the lParam.
+struct Forwarded {
+  UINT message;
+  WPARAM wParam;
+  HELPINFO help;
+  LPARAM lParam;
+};
+std::vector<Forwarded> forwarded;
+LRESULT CALLBACK controlPanel(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HELP) forwarded.push_back({message, wParam, *reinterpret_cast<HELPINFO*>(lParam), 0});
+  if (message == WM_CONTEXTMENU) forwarded.push_back({message, wParam, {}, lParam});
+  return message == WM_HELP || message == WM_CONTEXTMENU ? 1 : DefWindowProcA(window, message, wParam, lParam);
+}
+
 // The parent stands in for the display control panel's preview monitor.
 TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInputAndEndsWithIt) {
-  HWND parent = createTestWindow(DefWindowProcA, WS_OVERLAPPEDWINDOW, 160, 140, SW_SHOWNOACTIVATE);
+  HWND parent = createTestWindow(controlPanel, WS_OVERLAPPEDWINDOW, 160, 140, SW_SHOWNOACTIVATE);
   ChildProcess fullScreen, preview;
   ASSERT_NE(startSaver(fullScreen), nullptr);
   ASSERT_TRUE(preview.start("/p " + std::to_string(reinterpret_cast<uintptr_t>(parent))));
@@ -88,7 +103,18 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
   SetCursorPos(p.x + 50, p.y + 50);
   PostMessageA(child, WM_MOUSEMOVE, 0, 0);
   SendMessageA(child, WM_SYSCOMMAND, SC_SCREENSAVE, 0);  // passed on in the preview, not refused
-  waitUntil([] { return false; }, 500);
+  // F1 and the context menu belong to the control panel: they reach it with its own handle, the help record whole.
+  HELPINFO help = {sizeof help, HELPINFO_WINDOW, 1234, child, 77, {12, 34}};
+  EXPECT_EQ(SendMessageA(child, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), 1);
+  EXPECT_EQ(SendMessageA(child, WM_CONTEXTMENU, 0, MAKELPARAM(5, 6)), 1);
+  waitUntil([] { return forwarded.size() >= 2; }, 500);
+  ASSERT_EQ(forwarded.size(), 2u);
+  EXPECT_EQ(forwarded[0].message, UINT(WM_HELP));
+  EXPECT_EQ(forwarded[0].wParam, WPARAM(parent));
+  EXPECT_EQ(std::memcmp(&forwarded[0].help, &help, sizeof help), 0) << "the help record";
+  EXPECT_EQ(forwarded[1].message, UINT(WM_CONTEXTMENU));
+  EXPECT_EQ(forwarded[1].wParam, WPARAM(parent));
+  EXPECT_EQ(forwarded[1].lParam, MAKELPARAM(5, 6));
   EXPECT_TRUE(preview.running() && IsWindow(child));
   DestroyWindow(parent);
   EXPECT_EQ(preview.exitCode(), 0);
