@@ -17,8 +17,9 @@ extern RgbImage* fontAtlasImage;  // pack 106: 256 x 256 one-byte samples, the r
 // glyph atlas and decodes the sun glow; false at the first one that is
 // missing or damaged (nothing of the earlier ones is undone). Shows no
 // message of its own; a picture with an unreadable header shows the
-// decoder's message.
-bool loadTextures();
+// decoder's message, owned by `owner` (the saver window, over which it
+// must come up).
+bool loadTextures(void* owner);
 
 // The steps of loadTextures, each for one resource id.
 const uint8_t* lockDataPack(uint16_t id, uint32_t* size);

@@ -18,8 +18,11 @@ RgbImage* earthMap = nullptr;
 RgbImage* sunGlowImage = nullptr;
 RgbImage* fontAtlasImage = nullptr;
 
-// The decoder's one message: no owner, no caption of its own, no icon.
-static void showJpegMessage(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_OK); }
+// The decoder's one message: no caption of its own, no icon; owned by the
+// window being started, since a box without an owner opens beneath a topmost
+// saver window and the start would seem frozen.
+static HWND jpegMessageOwner;
+static void showJpegMessage(const char* text) { MessageBoxA(jpegMessageOwner, text, nullptr, MB_OK); }
 
 const uint8_t* lockDataPack(uint16_t id, uint32_t* size) {
   // A null module is the executable itself (the saver and preview modes).
@@ -71,7 +74,8 @@ static uint16_t qualityPack(int32_t quality) {
   return IDR_PACK_HIGH;
 }
 
-bool loadTextures() {
+bool loadTextures(void* owner) {
+  jpegMessageOwner = static_cast<HWND>(owner);
   setJpegMessageHook(showJpegMessage);
   return loadSurfacePack(qualityPack(settings.textureQuality)) && loadFontAtlas(IDR_PACK_GLYPHS) &&
          loadGlowPack(IDR_PACK_SUN_GLOW);

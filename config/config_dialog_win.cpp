@@ -15,6 +15,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <initializer_list>
+
 #include "config/settings.h"
 #include "config/settings_store.h"
 #include "host/host.h"
@@ -72,14 +74,19 @@ void insertTab(HWND tabs, int index, const char* text) {
 }
 
 // Both pages cover the tab control's display area below the row of tabs,
-// with a small margin to its frame.
+// with a small margin to its frame. They are the tab control's siblings, above
+// it: the dialog manager steps into a control-parent window without stopping
+// at it, so only as siblings can Tab reach both the tab control (whose arrow
+// keys switch the pages) and the page's controls. The tab control clips its
+// siblings, so it never paints over the page.
 void placePage(HWND page, HWND tabs) {
   RECT item = {};
   RECT client = {};
   SendMessageA(tabs, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
   GetClientRect(tabs, &client);
-  SetWindowPos(page, nullptr, client.left + 2, client.top + item.bottom + 2, client.right - 6,
-               client.bottom - item.bottom - 6, 0);
+  POINT origin = {client.left + 2, client.top + item.bottom + 2};
+  MapWindowPoints(tabs, GetParent(page), &origin, 1);
+  SetWindowPos(page, HWND_TOP, origin.x, origin.y, client.right - 6, client.bottom - item.bottom - 6, 0);
 }
 
 void fillList(int control, const char* const (&names)[3], int32_t selected) {
@@ -119,26 +126,29 @@ void showSettings() {
   setCheck(IDC_SHOW_TIME, settings.showTime);
 }
 
-// The static-control class is shared by every static of the process, so
-// from here on the pointer is a hand over the two links and over every
-// other static as well. Changing the class is what the hand over the links
-// costs without subclassing them.
-void useHandCursorForStatics() {
-  HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
-  SetClassLongPtrA(GetDlgItem(aboutPage, IDC_WEB_LINK), GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(hand));
+// A hand over the two links and nowhere else: each link answers its own
+// cursor request, so the static-control class everyone shares stays as it is.
+LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message != WM_SETCURSOR) return DefSubclassProc(link, message, wParam, lParam);
+  SetCursor(LoadCursorA(nullptr, IDC_HAND));
+  return TRUE;
+}
+
+void useHandCursorOverLinks() {
+  for (int link : {IDC_WEB_LINK, IDC_MAIL_LINK}) SetWindowSubclass(GetDlgItem(aboutPage, link), linkProc, 0, 0);
 }
 
 void initialiseDialog(HWND dialog) {
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
   insertTab(tabs, 0, "Settings");
   insertTab(tabs, 1, "About");
-  settingsPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_SETTINGS_PAGE), tabs, SettingsPageProc, 0);
-  aboutPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_ABOUT_PAGE), tabs, AboutPageProc, 0);
-  placePage(settingsPage, tabs);
+  settingsPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
+  aboutPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_ABOUT_PAGE), dialog, AboutPageProc, 0);
   placePage(aboutPage, tabs);
-  LoadSettings();  // on failure it has said so; the controls show what `settings` holds
+  placePage(settingsPage, tabs);
+  LoadSettings(dialog);  // on failure it has said so; the controls show what `settings` holds
   showSettings();
-  useHandCursorForStatics();
+  useHandCursorOverLinks();
   UpdateDependentControls();
   ShowWindow(settingsPage, SW_SHOW);
   configDialog = dialog;
@@ -155,11 +165,18 @@ void showSelectedPage(HWND tabs) {
   }
 }
 
-void applySettings() {
-  SaveSettings();
-  LoadSettings();  // `settings` then holds what is stored, range-checked
+// A save that failed has said why in a box over the dialog; the changes stay
+// marked, so that OK or Apply can try again, or Cancel leave them.
+void applySettings(HWND dialog) {
+  if (!SaveSettings(dialog)) return;
+  LoadSettings(dialog);  // `settings` then holds what is stored, range-checked
   settingsChanged = false;
-  EnableWindow(GetDlgItem(configDialog, IDC_APPLY), FALSE);
+  HWND apply = GetDlgItem(dialog, IDC_APPLY);
+  // A disabled button loses the focus to nothing, and with it Escape and
+  // Return: OK takes it first.
+  if (GetFocus() == apply)
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
+  EnableWindow(apply, FALSE);
 }
 
 // A link's target lives in the string table beside the texts the user reads.
@@ -178,13 +195,14 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          if (settingsChanged) SaveSettings();
+          // 1 tells the caller the changes were stored: a failed save keeps the dialog open.
+          if (settingsChanged && !SaveSettings(dialog)) break;
           EndDialog(dialog, 1);
           break;
         case IDCANCEL:  // also Escape and the close box
           EndDialog(dialog, 0);
           break;
-        case IDC_APPLY: applySettings(); break;
+        case IDC_APPLY: applySettings(dialog); break;
         default: break;
       }
       return 0;

@@ -7,7 +7,6 @@
 #include "config/config_dialog.h"
 #include "config/settings.h"
 #include "res/resource_ids.h"
-#include "scene/scene.h"
 
 static const char settingsKeyPath[] = "Software\\Orvane\\Tavrin";
 
@@ -22,7 +21,7 @@ static HKEY openSettingsKey() {
   return key;
 }
 
-bool QueryDword(HKEY key, const char* name, uint32_t* value, uint32_t defaultValue) {
+bool QueryDword(HKEY key, const char* name, uint32_t* value, uint32_t defaultValue, HWND owner) {
   // Zero first: data shorter than four bytes fills only the low bytes. The
   // type is not checked; anything longer than four bytes fails the read.
   DWORD number = 0;
@@ -34,30 +33,30 @@ bool QueryDword(HKEY key, const char* name, uint32_t* value, uint32_t defaultVal
   *value = defaultValue;
   const DWORD stored = defaultValue;
   if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) != ERROR_SUCCESS) {
-    showRegistryError(nullptr, "Failed to query regestry value!");
+    showRegistryError(owner, "Failed to query regestry value!");
     return false;
   }
   return true;
 }
 
-bool WriteDword(HKEY key, const char* name, uint32_t number) {
+bool WriteDword(HKEY key, const char* name, uint32_t number, HWND owner) {
   const DWORD stored = number;
   if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored) != ERROR_SUCCESS) {
-    showRegistryError(nullptr, "Failed to write regestry value!");
+    showRegistryError(owner, "Failed to write regestry value!");
     return false;
   }
   return true;
 }
 
-bool LoadSettings() {
+bool LoadSettings(HWND owner) {
   HKEY key = openSettingsKey();
   if (!key) {
-    showRegistryError(saverWindow, "Failed to open regestry key!");
+    showRegistryError(owner, "Failed to open regestry key!");
     return false;
   }
   for (const SettingValue& value : settingValues) {
     uint32_t stored = 0;
-    QueryDword(key, value.name, &stored, value.defaultValue);
+    QueryDword(key, value.name, &stored, value.defaultValue, owner);
     storeSetting(settings, value.id, stored);
   }
   RegCloseKey(key);
@@ -73,25 +72,29 @@ static uint32_t controlNumber(int control, UINT query) {
   return static_cast<uint32_t>(SendDlgItemMessageA(settingsPage, control, query, 0, 0));
 }
 
-bool SaveSettings() {
+bool SaveSettings(HWND owner) {
   HKEY key = openSettingsKey();
   if (!key) {
-    showRegistryError(nullptr, "Failed to open regestry key!");
+    showRegistryError(owner, "Failed to open regestry key!");
     return false;
   }
   // Every value is written even when one fails; each failure shows its own message.
-  WriteDword(key, "Show Earth", checkedNumber(IDC_SHOW_EARTH));
-  WriteDword(key, "Show Stars", checkedNumber(IDC_SHOW_STARS));
-  WriteDword(key, "Smooth Stars", checkedNumber(IDC_SMOOTH_STARS));
-  WriteDword(key, "Stars Amount", controlNumber(IDC_STARS_AMOUNT, TBM_GETPOS));
-  WriteDword(key, "Random Camera", checkedNumber(IDC_RANDOM_CAMERA));
-  WriteDword(key, "Show Info", checkedNumber(IDC_SHOW_INFO));
-  WriteDword(key, "Show FPS", checkedNumber(IDC_SHOW_FPS));
-  WriteDword(key, "Show Time", checkedNumber(IDC_SHOW_TIME));
-  WriteDword(key, "Animation Speed", controlNumber(IDC_ANIMATION_SPEED, TBM_GETPOS));
-  WriteDword(key, "Camera Speed", controlNumber(IDC_CAMERA_SPEED, TBM_GETPOS));
-  WriteDword(key, "Texture Filtartion", controlNumber(IDC_FILTRATION, CB_GETCURSEL));
-  WriteDword(key, "Texture Quality", controlNumber(IDC_QUALITY, CB_GETCURSEL));
+  bool written = true;
+  const auto write = [&](const char* name, uint32_t number) {
+    written = WriteDword(key, name, number, owner) && written;
+  };
+  write("Show Earth", checkedNumber(IDC_SHOW_EARTH));
+  write("Show Stars", checkedNumber(IDC_SHOW_STARS));
+  write("Smooth Stars", checkedNumber(IDC_SMOOTH_STARS));
+  write("Stars Amount", controlNumber(IDC_STARS_AMOUNT, TBM_GETPOS));
+  write("Random Camera", checkedNumber(IDC_RANDOM_CAMERA));
+  write("Show Info", checkedNumber(IDC_SHOW_INFO));
+  write("Show FPS", checkedNumber(IDC_SHOW_FPS));
+  write("Show Time", checkedNumber(IDC_SHOW_TIME));
+  write("Animation Speed", controlNumber(IDC_ANIMATION_SPEED, TBM_GETPOS));
+  write("Camera Speed", controlNumber(IDC_CAMERA_SPEED, TBM_GETPOS));
+  write("Texture Filtartion", controlNumber(IDC_FILTRATION, CB_GETCURSEL));
+  write("Texture Quality", controlNumber(IDC_QUALITY, CB_GETCURSEL));
   RegCloseKey(key);
-  return true;
+  return written;
 }

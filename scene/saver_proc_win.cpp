@@ -62,9 +62,9 @@ void applyPreviewOverrides() {
 bool startScene(BOOL previewing) {
   showLogo = previewing != FALSE;
   if (!createRenderingContext()) return false;
-  if (!LoadSettings()) return false;
+  if (!LoadSettings(saverWindow)) return false;
   if (previewing) applyPreviewOverrides();
-  if (!loadTextures()) {
+  if (!loadTextures(saverWindow)) {
     showSceneError("Failed to load textures!");
     return false;
   }

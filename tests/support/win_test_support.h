@@ -81,6 +81,19 @@ class SettingsKept {
   bool found_ = false;
 };
 
+// While it lives, the settings key (made if missing) has an access list that grants nothing: every way the store
+// can fail at once.
+class LockedSettingsKey {
+ public:
+  LockedSettingsKey();
+  LockedSettingsKey(const LockedSettingsKey&) = delete;
+  LockedSettingsKey& operator=(const LockedSettingsKey&) = delete;
+  ~LockedSettingsKey();
+
+ private:
+  HKEY key_ = nullptr;  // opened before the lock, so that it can lift it
+};
+
 // Writes to `copy` a copy of `source` (a saver) whose DATAPACK resource `packId` holds `bytes`, or none when `bytes`
 // is null.
 bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,

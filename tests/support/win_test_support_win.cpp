@@ -195,6 +195,26 @@ void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> c
   for (const auto& [name, value] : changes) writeSetting(name, value);
 }
 
+static void grantNothing(HKEY key, bool nothing) {
+  SECURITY_DESCRIPTOR descriptor;
+  ACL empty;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, nothing ? &empty : nullptr, FALSE);  // a null list grants all
+  RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor);
+}
+
+LockedSettingsKey::LockedSettingsKey() {
+  RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+  if (key_) grantNothing(key_, true);
+}
+
+LockedSettingsKey::~LockedSettingsKey() {
+  if (!key_) return;
+  grantNothing(key_, false);
+  RegCloseKey(key_);
+}
+
 Screenshot captureScreen(const RECT& box) {
   Screenshot shot{box.right - box.left, box.bottom - box.top, {}};
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);

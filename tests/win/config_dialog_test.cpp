@@ -23,15 +23,17 @@ class ConfigDialog : public ::testing::Test {
     deleteSettingsKey();
   }
 
-  // Starts tavrin.scr (ending one still running) and waits for the dialog's pages.
-  bool open(const std::string& arguments = "/c") {
-    saver = std::make_unique<ChildProcess>();
+  // Starts tavrin.scr (ending one still running) and waits for the dialog's pages; with null, waits for the dialog
+  // of the process already started.
+  bool open(const char* arguments = "/c") {
+    if (arguments) saver = std::make_unique<ChildProcess>();
     settingsPage = aboutPage = nullptr;
-    dialog = saver->start(arguments) ? waitForWindow("#32770", "Tavrin Screen Saver Configurator", saver->id(), 10000)
-                                     : nullptr;
+    dialog = !arguments || saver->start(arguments)
+                 ? waitForWindow("#32770", "Tavrin Screen Saver Configurator", saver->id(), 10000)
+                 : nullptr;
     const auto opened = [&] {
       tabs = GetDlgItem(dialog, IDC_TABS);
-      for (HWND page = GetWindow(tabs, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT)) {
+      for (HWND page = GetWindow(dialog, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT)) {
         if (GetDlgItem(page, IDC_SHOW_EARTH)) settingsPage = page;
         if (GetDlgItem(page, IDC_WEB_LINK)) aboutPage = page;
       }
@@ -57,6 +59,25 @@ class ConfigDialog : public ::testing::Test {
   void drag(int control, int to, WORD request = TB_THUMBTRACK) const {
     send(control, TBM_SETPOS, TRUE, to);
     SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(request, to), LPARAM(item(control)));
+  }
+
+  // The dialog's keyboard focus, read from this process.
+  HWND focus() const {
+    GUITHREADINFO info = {sizeof info, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
+    GetGUIThreadInfo(saver->threadId(), &info);
+    return info.hwndFocus;
+  }
+  // A real key press, then time for the dialog to take it.
+  void key(BYTE code, bool shift = false) const {
+    if (shift) keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(code, 0, 0, 0);
+    keybd_event(code, 0, KEYEVENTF_KEYUP, 0);
+    if (shift) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    waitUntil([] { return false; }, 150);
+  }
+  bool toFront() const {
+    SetForegroundWindow(dialog);
+    return waitUntil([&] { return GetForegroundWindow() == dialog; }, 3000);
   }
 
   std::unique_ptr<ChildProcess> saver;
@@ -113,6 +134,110 @@ TEST_F(ConfigDialog, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateO
   for (const char* on : {"Smooth Stars", "Show FPS"}) EXPECT_EQ(storedSetting(on), 1u) << on;
 }
 
+// Tab and Shift+Tab run through every enabled control of the settings page and the dialog, the tab control among
+// them, whose arrow keys switch the pages. A mouse click on Apply gives it the focus, then disables it: Escape and
+// Return must still end the dialog.
+TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApply) {
+  for (const auto& [ending, code] : {std::pair<BYTE, int>{VK_ESCAPE, 0}, {VK_RETURN, 1}}) {
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(toFront());
+    HWND ok = GetDlgItem(dialog, IDOK);
+    for (int i = 0; ending == VK_ESCAPE && i < 20 && focus() != ok; ++i) key(VK_TAB);
+    std::vector<HWND> forward, backward;
+    while (ending == VK_ESCAPE && (forward.empty() || forward.back() != ok) && forward.size() < 20) {
+      key(VK_TAB);
+      forward.push_back(focus());
+    }
+    while (ending == VK_ESCAPE && (backward.empty() || backward.front() != ok) && backward.size() < 20) {
+      key(VK_TAB, true);
+      backward.insert(backward.begin(), focus());
+    }
+    if (ending == VK_ESCAPE) {  // twelve settings, the tab control, Cancel and OK (Apply is disabled), both ways
+      EXPECT_EQ(forward.size(), 15u);
+      std::rotate(backward.begin(), backward.begin() + 1, backward.end());
+      EXPECT_EQ(forward, backward);
+      for (HWND control : {item(IDC_SHOW_EARTH), item(IDC_STARS_AMOUNT), item(IDC_QUALITY), tabs})
+        EXPECT_EQ(std::count(forward.begin(), forward.end(), control), 1) << GetDlgCtrlID(control);
+      key(VK_TAB);  // from OK, past the disabled Apply
+      ASSERT_EQ(focus(), tabs);
+      key(VK_RIGHT);
+      EXPECT_TRUE(IsWindowVisible(aboutPage));
+      key(VK_LEFT);
+      EXPECT_TRUE(IsWindowVisible(settingsPage));
+    }
+    click(IDC_SHOW_EARTH);
+    RECT apply;
+    GetWindowRect(GetDlgItem(dialog, IDC_APPLY), &apply);
+    SetCursorPos((apply.left + apply.right) / 2, (apply.top + apply.bottom) / 2);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    ASSERT_TRUE(waitUntil([&] { return !applyEnabled(); }, 3000));
+    EXPECT_EQ(focus(), ok) << "the disabled Apply had the focus: OK takes it";
+    key(ending);
+    EXPECT_EQ(saver->exitCode(5000), code) << "key " << int(ending);
+  }
+}
+
+// The pointer is a hand over the two links, and over other texts the page's own (cursor handles are the other
+// process's, so shapes are told apart by comparison).
+TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(toFront());
+  SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
+  const auto cursorOver = [&](HWND control, int x = -1) {
+    RECT r;
+    GetWindowRect(control, &r);
+    SetCursorPos(x < 0 ? (r.left + r.right) / 2 : r.left + x, x < 0 ? (r.top + r.bottom) / 2 : r.top + x);
+    waitUntil([] { return false; }, 300);
+    CURSORINFO info = {sizeof info, 0, nullptr, {}};
+    GetCursorInfo(&info);
+    return info.hCursor;
+  };
+  const HCURSOR page = cursorOver(aboutPage, 2), link = cursorOver(GetDlgItem(aboutPage, IDC_WEB_LINK));
+  EXPECT_NE(link, page);
+  EXPECT_EQ(cursorOver(GetDlgItem(aboutPage, IDC_MAIL_LINK)), link);
+  EXPECT_EQ(cursorOver(FindWindowExA(aboutPage, nullptr, "Static", "Contact / Report bugs:")), page);
+}
+
+// With the key unreadable: one message over the dialog, which then shows what the settings hold before any load
+// (the trackbars keep their ranges); a failed OK says so over the disabled dialog, which stays open for Cancel.
+TEST_F(ConfigDialog, WithTheKeyLockedItShowsTheValuesBeforeAnyLoadAndAFailedSaveIsNoConfirmation) {
+  LockedSettingsKey locked;
+  std::vector<std::string> shown;  // message boxes: text, and whether the dialog owned it and was disabled
+  const auto dismissBox = [&](DWORD timeoutMs) {
+    HWND box = waitForWindow("#32770", "Error", saver->id(), timeoutMs), owner = GetWindow(box, GW_OWNER);
+    if (!box) return false;
+    waitUntil([&] { return GetDlgItem(box, 0xFFFF) != nullptr; }, 3000);
+    shown.push_back(windowText(GetDlgItem(box, 0xFFFF)) +
+                    (windowText(owner) == "Tavrin Screen Saver Configurator" ? " over the dialog" : " elsewhere") +
+                    (IsWindowEnabled(owner) ? "" : ", disabled"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return waitUntil([&] { return !IsWindow(box); }, 5000);
+  };
+  saver = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(saver->start("/c"));
+  ASSERT_TRUE(dismissBox(10000));
+  ASSERT_TRUE(open(nullptr));  // the dialog of the running process
+  EXPECT_FALSE(dismissBox(500)) << "a second message";
+  for (int box : {IDC_SHOW_EARTH, IDC_SHOW_STARS, IDC_SMOOTH_STARS, IDC_SHOW_INFO, IDC_SHOW_FPS, IDC_SHOW_TIME})
+    EXPECT_TRUE(checked(box)) << box;
+  EXPECT_FALSE(checked(IDC_RANDOM_CAMERA));
+  EXPECT_EQ(send(IDC_STARS_AMOUNT, TBM_GETPOS), 20000);
+  EXPECT_EQ(send(IDC_ANIMATION_SPEED, TBM_GETPOS), 1);
+  EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 1);
+  EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Linear");
+  EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
+  click(IDC_SHOW_EARTH);
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(dismissBox(10000));
+  EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(dialog) != FALSE; }, 3000)) << "the dialog stays for Cancel";
+  EXPECT_TRUE(applyEnabled()) << "nothing was stored";
+  press(IDCANCEL);
+  EXPECT_EQ(saver->exitCode(10000), 0);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Failed to open regestry key! over the dialog, disabled",
+                                             "Failed to open regestry key! over the dialog, disabled"}));
+}
+
 // Each trackbar first: a drag is a change only once it ends.
 TEST_F(ConfigDialog, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
   ASSERT_TRUE(open());
@@ -166,7 +291,7 @@ TEST_F(ConfigDialog, TheGivenWindowOrElseTheForegroundWindowOwnsTheDialogAndOkUn
     SCOPED_TRACE("[" + arguments + "]");
     SetForegroundWindow(front);
     ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == front; }, 2000));
-    ASSERT_TRUE(open(arguments));
+    ASSERT_TRUE(open(arguments.c_str()));
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
     EXPECT_TRUE(!owner || !IsWindowEnabled(owner)) << "modal to its owner";
     writeSetting("Camera Speed", DWORD(40 + i));

@@ -18,7 +18,7 @@ namespace {
 
 TEST(SettingsStore, AMissingKeyGetsAllTwelveDefaultsWrittenAsDwords) {
   deleteSettingsKey();
-  ASSERT_TRUE(LoadSettings());
+  ASSERT_TRUE(LoadSettings(nullptr));
   for (const SettingValue& value : settingValues)
     EXPECT_EQ(storedSetting(value.name), value.defaultValue) << value.name;
   EXPECT_TRUE(settings.animationRate == 0.29999998f && settings.animationRate != 0.3f && settings.cameraRate == 300.0f);
@@ -41,7 +41,7 @@ TEST(SettingsStore, EachRangeAtItsEdgesAndTheRates) {
     deleteSettingsKey();
     writeSetting(name, value);
     settings = Settings{};
-    ASSERT_TRUE(LoadSettings());
+    ASSERT_TRUE(LoadSettings(nullptr));
     const Settings& s = settings;  // the fields in read order
     const int64_t loaded[] = {s.showEarth,      s.showStars,   s.smoothStars,       s.starsAmount,
                               s.randomCamera,   s.showInfo,    s.showTime,          s.showFps,
@@ -50,6 +50,31 @@ TEST(SettingsStore, EachRangeAtItsEdgesAndTheRates) {
     EXPECT_EQ(storedSetting(name), value) << name;
   }
   EXPECT_EQ(settings.animationRate, 1.0f);  // the last case's speed 100
+}
+
+// A default that cannot be written back is reported in a box owned by the caller's window: over a topmost saver a
+// box without an owner would open beneath it, and the start would seem frozen.
+TEST(SettingsStore, AFailedWriteBackIsReportedInABoxOwnedByTheCallersWindow) {
+  writeDefaultSettings();
+  HKEY readOnly = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+  HWND owner = createTestWindow(DefWindowProcA, WS_OVERLAPPEDWINDOW, 100, 100, SW_SHOWNOACTIVATE);
+  static HWND boxOwner;
+  static std::string text;
+  const UINT_PTR user = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {  // runs in the box's modal loop
+    if (HWND box = FindWindowA("#32770", "Error")) {
+      boxOwner = GetWindow(box, GW_OWNER);
+      text = windowText(GetDlgItem(box, 0xFFFF));
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+  });
+  uint32_t value = 0;
+  EXPECT_FALSE(QueryDword(readOnly, "Missing", &value, 77, owner));
+  KillTimer(nullptr, user);
+  RegCloseKey(readOnly);
+  EXPECT_EQ(value, 77u);
+  EXPECT_EQ(boxOwner, owner);
+  EXPECT_EQ(text, "Failed to query regestry value!");
 }
 
 TEST(ClosePolicy, InputActivationAndPowerEventsPostACloseUnlessPreviewingClosingOrChecking) {
@@ -85,7 +110,7 @@ TEST(TextureLoader, EachQualityLoadsItsPackAnythingElseTheLargestAndTheAtlasIsTh
   const void* atlas = LockResource(LoadResource(nullptr, FindResourceA(nullptr, MAKEINTRESOURCEA(106), "DATAPACK")));
   for (const auto& [quality, lunarWidth, earthWidth] : qualities) {
     settings.textureQuality = quality;
-    ASSERT_TRUE(loadTextures()) << quality;
+    ASSERT_TRUE(loadTextures(nullptr)) << quality;
     EXPECT_TRUE(lunarMap->width == lunarWidth && lunarMap->height == lunarWidth / 2) << quality;
     EXPECT_TRUE(earthMap->width == earthWidth && earthMap->height == earthWidth / 2) << quality;
     EXPECT_TRUE(sunGlowImage->width == 256 && sunGlowImage->height == 256 && fontAtlasImage->width == 256);

@@ -2,7 +2,8 @@
 //   TAVRIN_PROBE=fault  writes through a null pointer in the message loop (through this program's import of
 //     GetMessageA: Wine swallows faults in window procedures and hooks) at the first frame tick;
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
-//     every registry value read, and at the first frame the settings in use;
+//     every registry value read, "resource <id>" for every resource looked for, and at the first frame the settings
+//     in use;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
 //     reaches Wine's screen). Always: the window's property "TavrinFrames" counts the frame ticks taken.
@@ -29,6 +30,7 @@ static BOOL(WINAPI* realSystemParameters)(UINT, UINT, PVOID, UINT);
 static LONG(WINAPI* realQueryValue)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 static BOOL(WINAPI* realSwapBuffers)(HDC);
 static void(WINAPI* realGetLocalTime)(LPSYSTEMTIME);
+static HRSRC(WINAPI* realFindResource)(HMODULE, LPCSTR, LPCSTR);
 
 static bool isFrameTick(const MSG& message) {
   return message.message == WM_TIMER && message.hwnd && message.hwnd == hostState.mainWindow;
@@ -48,6 +50,11 @@ static BOOL WINAPI loggedSystemParameters(UINT action, UINT uiParam, PVOID pvPar
 static LONG WINAPI loggedQueryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
   appendLine(logPath, "query %.200s", name ? name : "");
   return realQueryValue(key, name, reserved, type, data, size);
+}
+
+static HRSRC WINAPI loggedFindResource(HMODULE module, LPCSTR name, LPCSTR type) {
+  if (IS_INTRESOURCE(name)) appendLine(logPath, "resource %u", unsigned(reinterpret_cast<uintptr_t>(name)));
+  return realFindResource(module, name, type);
 }
 
 static void WINAPI recordingGetLocalTime(LPSYSTEMTIME time) {
@@ -90,6 +97,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (logPath[0]) {
     redirectImport("user32.dll", "SystemParametersInfoA", &loggedSystemParameters, &realSystemParameters);
     redirectImport("advapi32.dll", "RegQueryValueExA", &loggedQueryValue, &realQueryValue);
+    redirectImport("kernel32.dll", "FindResourceA", &loggedFindResource, &realFindResource);
   }
   if (GetEnvironmentVariableA("TAVRIN_FRAME_DUMP", dumpPath, sizeof dumpPath) > 0) {
     GetEnvironmentVariableA("TAVRIN_FRAME_DUMP_AT", mode, sizeof mode);

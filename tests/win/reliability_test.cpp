@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <tuple>
 
@@ -67,7 +68,8 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
       {"length past the end", IDR_PACK_LOW, &pastEnd, textures},
       {"zero-length pack", IDR_PACK_LOW, &empty, textures},
       {"a byte after the pictures", IDR_PACK_LOW, &longer, textures},
-      {"cut in its scan", IDR_PACK_LOW, &cutInScan, {}}};  // zero bits past the end: wrong pixels, no message
+      {"cut in its scan", IDR_PACK_LOW, &cutInScan, {}},  // zero bits past the end: wrong pixels, no message
+      {"settings key locked", 0, nullptr, {"Failed to open regestry key!"}}};  // and no pack is read
   // Copies of the probe saver, which logs its first frame tick: the window itself is visible from its creation, so
   // a start that fails shows it for a moment before the quit message ends the loop.
   const std::string copy = siblingPath("damaged.scr"), log = siblingPath("damaged-probe.log");
@@ -75,6 +77,7 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
   for (const auto& [what, id, replacement, messages] : cases) {
     DeleteFileA(log.c_str());
     ChildProcess saver;
+    std::unique_ptr<LockedSettingsKey> locked(id ? nullptr : new LockedSettingsKey);
     ASSERT_TRUE(copySaverWithPack(copy, id, replacement, siblingPath("tavrin_probe.scr")) &&
                 saver.start("/s", copy, {{"TAVRIN_PROBE_LOG", log}}))
         << what;
@@ -88,7 +91,7 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
       std::string text;  // a box is found as soon as it exists; its text (control 0xFFFF) comes with its controls
       waitUntil([&] { return !(text = windowText(GetDlgItem(box, 0xFFFF))).empty(); }, 3000);
       shown.push_back(text);
-      captions.push_back(windowText(box));
+      captions.push_back(windowText(box) + " over " + windowText(GetWindow(box, GW_OWNER)));
       PostMessageA(box, WM_COMMAND, IDOK, 0);
       waitUntil([&] { return !IsWindow(box); }, 5000);
     }
@@ -99,7 +102,10 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
         << what;
     EXPECT_TRUE(drawn || !framed()) << what << ": a frame before the end";
     EXPECT_EQ(shown, messages) << what;
-    EXPECT_EQ(captions, Texts(messages.size(), "Error")) << what;
+    EXPECT_EQ(captions, Texts(messages.size(), "Error over Screen Saver")) << what << ": beneath the topmost window";
+    const Texts lines = fileLines(log);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](auto& l) { return !l.rfind("resource ", 0); }) > 0, id != 0)
+        << what << ": a pack read";
   }
 }
 
