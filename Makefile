@@ -25,8 +25,10 @@ win:
 	cmake -S . -B $(BUILD)/win -G $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD)/win
 
+# clang's AddressSanitizer: GCC's, at -O2, leaves some loops of the decoder's
+# header reader uninstrumented, so an over-read there went unseen.
 native:
-	cmake -S . -B $(BUILD)/native -G $(GENERATOR) $(CMAKE_ARGS) >/dev/null
+	cmake -S . -B $(BUILD)/native -G $(GENERATOR) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD)/native
 
 fuzz-tree:

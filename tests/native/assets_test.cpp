@@ -162,6 +162,37 @@ TEST(JpegPixels, DcOnlyBlocksAndColourClamps) {
   }
 }
 
+// One luma block (raw quantisation 1) whose sums reach the transform's multipliers with values large enough that any
+// of its four constants off by one, or a rounding descale, changes samples; they are what libjpeg-turbo's djpeg -dct
+// fast -nosmooth gives for the same stream.
+TEST(JpegPixels, AWorkedBlockThroughTheIntegerTransform) {
+  Bits bits;
+  bits.symbol(false, 0);
+  const std::pair<int, int> coefficients[] = {{2, -136}, {13, -18}, {15, -98}, {16, -51}, {17, -104},
+                                              {20, 120}, {23, 102}, {24, 28},  {29, 26},  {31, -7},
+                                              {33, 127}, {34, -48}, {35, -36}};  // zigzag index, value
+  int previous = 0;
+  for (const auto& [k, value] : coefficients) {
+    bits.symbol(true, (k - previous - 1) << 4 | (32 - __builtin_clz(uint32_t(std::abs(value)))), value);
+    previous = k;
+  }
+  bits.symbol(true, 0x00);
+  const Bytes stream = join({header(8, 8), bits.block(0).block(0).flush(), kEoi});
+  const int expected[64] = {104, 147, 131, 65,  70,  100, 113, 168,  //
+                            28,  102, 138, 120, 126, 102, 45,  50,   //
+                            79,  116, 115, 101, 133, 133, 102, 120,  //
+                            194, 178, 112, 81,  127, 149, 145, 173,  //
+                            122, 121, 82,  91,  148, 140, 93,  84,   //
+                            120, 136, 115, 143, 197, 173, 130, 128,  //
+                            182, 194, 155, 154, 173, 141, 142, 186,  //
+                            117, 155, 145, 155, 157, 108, 121, 186};
+  const Decoded d = decodeBoth(stream);
+  ASSERT_TRUE(d.ok);
+  std::vector<int> samples;  // neutral chroma: every channel is the luma sample
+  for (int i = 0; i < 64; ++i) samples.push_back(d.at(i % 8, i / 8)[1]);
+  EXPECT_EQ(std::vector<int>(expected, expected + 64), samples);
+}
+
 // 20 x 10: 3 x 2 MCUs of 8 x 8, the last column clipped to 4 pixels, the last row to 2; MCU m has luma 128 + 8 (m + 1).
 TEST(JpegPixels, PartialMcusAreClippedAndRowsRunBottomUp) {
   Bits bits;
@@ -297,7 +328,12 @@ TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
       {"DRI", join({kSoi, p.q0, p.q1, p.frame, kHuffman, segment(0xDD, {0, 4}), p.tail}), true, {D::restartInterval}},
       {"tables swapped", join({kSoi, dqt({{0, 3}, {1, 2}}), p.frame, kHuffman, p.tail}), false, {D::sharedDqtSegment}},
       {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}},
-      {"width 6", join({kSoi, p.q0, p.q1, sof(6, 8), kHuffman, p.tail}), false, {D::widthNotMultipleOf4}}};
+      {"width 6", join({kSoi, p.q0, p.q1, sof(6, 8), kHuffman, p.tail}), false, {D::widthNotMultipleOf4}},
+      // The table is the selector's low nibble; the high one (precision) is not read, entries are single bytes.
+      {"precision nibble",
+       join({kSoi, dqt({{0x10, 2}}), p.q1, p.frame, kHuffman, p.tail}),
+       true,
+       {D::truncated, D::sixteenBitDqt}}};
   for (const auto& [name, stream, same, departures] : cases) {
     const Decoded d = decodeBoth(stream);
     EXPECT_TRUE(d.ok && same == (d.pixels == reference.pixels)) << name;

@@ -16,6 +16,7 @@ inline std::string saverPath() { return siblingPath("tavrin.scr"); }
 // Polls `condition` every 10 ms, keeping this thread's windows answering, until it holds or `timeoutMs` pass.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 std::vector<std::string> fileLines(const std::string& path);  // none when the file is missing
+std::vector<std::string> linesStartingWith(const std::string& path, const char* prefix);  // of the file, in order
 
 // A Windows program started by a test; killed by the destructor if still running.
 class ChildProcess {

@@ -34,6 +34,13 @@ std::vector<std::string> fileLines(const std::string& path) {
   return lines;
 }
 
+std::vector<std::string> linesStartingWith(const std::string& path, const char* prefix) {
+  std::vector<std::string> lines;
+  for (std::string& line : fileLines(path))
+    if (line.rfind(prefix, 0) == 0) lines.push_back(std::move(line));
+  return lines;
+}
+
 ChildProcess::~ChildProcess() {
   kill();
   if (info_.hProcess) CloseHandle(info_.hProcess);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
@@ -97,6 +98,10 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabled
   EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 77);
   EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Trilinear");
   EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
+  std::vector<std::tuple<LRESULT, LRESULT, LRESULT>> ranges;  // low, high and page size of each trackbar
+  for (int bar : {IDC_STARS_AMOUNT, IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED})
+    ranges.emplace_back(send(bar, TBM_GETRANGEMIN), send(bar, TBM_GETRANGEMAX), send(bar, TBM_GETPAGESIZE));
+  EXPECT_EQ(ranges, (decltype(ranges){{3000, 30000, 100}, {1, 100, 1}, {1, 100, 1}}));
   EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
   // Without TCS_BUTTONS a new focus is a new choice, notified as a click's.
@@ -118,9 +123,11 @@ TEST_F(ConfigDialog, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateO
   click(IDC_SMOOTH_STARS);  // on, then its frame off
   click(IDC_SHOW_STARS);
   EXPECT_EQ(enabled(stars), 0);
+  EXPECT_EQ(enabled(info), 2) << "the information frame does not follow the stars";
   click(IDC_SHOW_INFO);
   EXPECT_EQ(enabled(info), 0);
   click(IDC_SHOW_STARS);
+  EXPECT_EQ(enabled(stars), 3) << "the stars frame does not follow the information";
   click(IDC_SHOW_INFO);
   EXPECT_EQ(enabled(stars) + enabled(info), 5);
   click(IDC_SHOW_STARS);

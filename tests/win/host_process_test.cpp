@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,18 +15,32 @@ using namespace tavrin_test;
 namespace {
 
 // The full-screen saver, settled: its first frames drawn, the system's own move of the window done.
-HWND startSaver(ChildProcess& saver, const std::string& program = saverPath()) {
+HWND startSaver(ChildProcess& saver, const std::string& program = saverPath(), const std::string& log = "") {
   writeDefaultSettings();
-  HWND window = saver.start("/s", program) ? waitForSaverWindow(saver.id()) : nullptr;
+  HWND window = saver.start("/s", program, {{"TAVRIN_PROBE_LOG", log}}) ? waitForSaverWindow(saver.id()) : nullptr;
   Sleep(300);
   return window;
 }
 
+// The probe's record of its cursor calls ("cursor 0" hides it) and of the system commands it passed on.
+size_t hidings(const std::string& log) {
+  const std::vector<std::string> lines = linesStartingWith(log, "cursor ");
+  return size_t(std::count(lines.begin(), lines.end(), "cursor 0"));
+}
+
 // The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: SeveralMonitors.
+// The pointer is hidden: no class cursor, and hidden again on every cursor request.
 TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAndOnlyFivePixelsOfTravelEnd) {
   ChildProcess saver;
-  HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"));
+  const std::string log = siblingPath("full-screen-probe.log");
+  DeleteFileA(log.c_str());
+  HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"), log);
   ASSERT_NE(window, nullptr);
+  EXPECT_EQ(linesStartingWith(log, "class cursor "), std::vector<std::string>{"class cursor 0"});
+  const size_t hidden = hidings(log);
+  EXPECT_GE(hidden, 1u) << "hidden at creation";
+  EXPECT_EQ(SendMessageA(window, WM_SETCURSOR, WPARAM(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+  EXPECT_EQ(hidings(log), hidden + 1);
   const auto frames = [&] { return reinterpret_cast<LONG_PTR>(GetPropA(window, "TavrinFrames")); };
   ASSERT_TRUE(waitUntil([&] { return frames() > 0; }, 10000)) << "no frame at all";
   const LONG_PTR first = frames();
@@ -47,6 +62,7 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAnd
   for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
     EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, command, 0), 0) << command;
   }
+  EXPECT_TRUE(linesStartingWith(log, "default syscommand ").empty()) << "refused, not passed on";
   // Not a performance figure (make bench has the rate): a lost tick or a timer that fires once leaves a handful.
   EXPECT_GT(frames() - first, LONG_PTR((GetTickCount() - start) / 50));
   POINT cursor;
@@ -81,7 +97,10 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
   HWND parent = createTestWindow(controlPanel, WS_OVERLAPPEDWINDOW, 160, 140, SW_SHOWNOACTIVATE);
   ChildProcess fullScreen, preview;
   ASSERT_NE(startSaver(fullScreen), nullptr);
-  ASSERT_TRUE(preview.start("/p " + std::to_string(reinterpret_cast<uintptr_t>(parent))));
+  const std::string log = siblingPath("preview-probe.log");
+  DeleteFileA(log.c_str());
+  ASSERT_TRUE(preview.start("/p " + std::to_string(reinterpret_cast<uintptr_t>(parent)),
+                            siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
   HWND child = nullptr;
   // The window exists while the scene starts inside its creation; it shows once the start is done.
   ASSERT_TRUE(waitUntil(
@@ -102,7 +121,12 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
   GetCursorPos(&p);
   SetCursorPos(p.x + 50, p.y + 50);
   PostMessageA(child, WM_MOUSEMOVE, 0, 0);
-  SendMessageA(child, WM_SYSCOMMAND, SC_SCREENSAVE, 0);  // passed on in the preview, not refused
+  for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) SendMessageA(child, WM_SYSCOMMAND, command, 0);
+  EXPECT_EQ(linesStartingWith(log, "default syscommand "),
+            (std::vector<std::string>{"default syscommand f040", "default syscommand f050", "default syscommand f140"}))
+      << "passed on in the preview, not refused";
+  SendMessageA(child, WM_SETCURSOR, WPARAM(child), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(hidings(log), 0u) << "the control panel's pointer stays";
   // F1 and the context menu belong to the control panel: they reach it with its own handle, the help record whole.
   HELPINFO help = {sizeof help, HELPINFO_WINDOW, 1234, child, 77, {12, 34}};
   EXPECT_EQ(SendMessageA(child, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), 1);

@@ -2,11 +2,14 @@
 //   TAVRIN_PROBE=fault  writes through a null pointer in the message loop (through this program's import of
 //     GetMessageA: Wine swallows faults in window procedures and hooks) at the first frame tick;
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
-//     every registry value read, "resource <id>" for every resource looked for, and at the first frame the settings
-//     in use;
+//     every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
+//     class, "cursor <0|1>" for every SetCursor (0: hidden), "default syscommand <hex>" for every WM_SYSCOMMAND passed
+//     to DefWindowProcA; at the first frame the settings in use, "points <count> <size>" for every star layer drawn
+//     and "texture <width> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
-//     reaches Wine's screen). Always: the window's property "TavrinFrames" counts the frame ticks taken.
+//     reaches Wine's screen), every tick followed by another at once, so that it comes sooner (the scene counts
+//     frames, not time). Always: the window's property "TavrinFrames" counts the frame ticks taken.
 #include <windows.h>
 
 #include <GL/gl.h>
@@ -31,6 +34,12 @@ static LONG(WINAPI* realQueryValue)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDW
 static BOOL(WINAPI* realSwapBuffers)(HDC);
 static void(WINAPI* realGetLocalTime)(LPSYSTEMTIME);
 static HRSRC(WINAPI* realFindResource)(HMODULE, LPCSTR, LPCSTR);
+static ATOM(WINAPI* realRegisterClass)(const WNDCLASSA*);
+static HCURSOR(WINAPI* realSetCursor)(HCURSOR);
+static LRESULT(WINAPI* realDefWindowProc)(HWND, UINT, WPARAM, LPARAM);
+static void(WINAPI* realPointSize)(GLfloat);
+static void(WINAPI* realDrawArrays)(GLenum, GLint, GLsizei);
+static GLfloat pointSize;
 
 static bool isFrameTick(const MSG& message) {
   return message.message == WM_TIMER && message.hwnd && message.hwnd == hostState.mainWindow;
@@ -57,12 +66,53 @@ static HRSRC WINAPI loggedFindResource(HMODULE module, LPCSTR name, LPCSTR type)
   return realFindResource(module, name, type);
 }
 
+static ATOM WINAPI loggedRegisterClass(const WNDCLASSA* windowClass) {
+  appendLine(logPath, "class cursor %d", windowClass->hCursor != nullptr);
+  return realRegisterClass(windowClass);
+}
+
+static HCURSOR WINAPI loggedSetCursor(HCURSOR cursor) {
+  appendLine(logPath, "cursor %d", cursor != nullptr);
+  return realSetCursor(cursor);
+}
+
+static LRESULT WINAPI loggedDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOMMAND) appendLine(logPath, "default syscommand %x", unsigned(wParam));
+  return realDefWindowProc(window, message, wParam, lParam);
+}
+
+static void WINAPI loggedPointSize(GLfloat size) {
+  pointSize = size;
+  realPointSize(size);
+}
+
+static void WINAPI loggedDrawArrays(GLenum mode, GLint first, GLsizei count) {
+  if (framesPresented == 0 && mode == GL_POINTS) appendLine(logPath, "points %d %.3g", count, pointSize);
+  realDrawArrays(mode, first, count);
+}
+
+// Every texture object as GL has it. The frame binds what it draws, so the binding left here does not matter.
+static void logTextures() {
+  for (GLuint name = 1; name < 64; ++name) {
+    if (!glIsTexture(name)) continue;
+    GLint width = 0, format = 0, minFilter = 0, magFilter = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+    appendLine(logPath, "texture %d %d %x %x", width, format == GL_LUMINANCE || format == 1 || format == GL_LUMINANCE8,
+               minFilter, magFilter);
+  }
+}
+
 static void WINAPI recordingGetLocalTime(LPSYSTEMTIME time) {
   realGetLocalTime(time);
   lastTime = *time;
 }
 
-static BOOL WINAPI dumpingSwapBuffers(HDC dc) {
+static BOOL WINAPI probedSwapBuffers(HDC dc) {
+  if (framesPresented == 0 && logPath[0]) logTextures();
   const std::string partial = std::string(dumpPath) + ".part";  // renamed once whole
   if (FILE* out = ++framesPresented == dumpFrame ? std::fopen(partial.c_str(), "wb") : nullptr) {
     GLint view[4] = {};
@@ -83,6 +133,7 @@ static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && wParam == PM_REMOVE && isFrameTick(*message)) {
     if (framesSeen++ == 0) appendLine(logPath, "%s", settingsLine(settings).c_str());
     SetPropA(message->hwnd, "TavrinFrames", reinterpret_cast<HANDLE>(framesSeen));
+    if (framesSeen < dumpFrame) PostMessageA(message->hwnd, WM_TIMER, 1, 0);  // the next tick at once
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -98,13 +149,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     redirectImport("user32.dll", "SystemParametersInfoA", &loggedSystemParameters, &realSystemParameters);
     redirectImport("advapi32.dll", "RegQueryValueExA", &loggedQueryValue, &realQueryValue);
     redirectImport("kernel32.dll", "FindResourceA", &loggedFindResource, &realFindResource);
+    redirectImport("user32.dll", "RegisterClassA", &loggedRegisterClass, &realRegisterClass);
+    redirectImport("user32.dll", "SetCursor", &loggedSetCursor, &realSetCursor);
+    redirectImport("user32.dll", "DefWindowProcA", &loggedDefWindowProc, &realDefWindowProc);
+    redirectImport("opengl32.dll", "glPointSize", &loggedPointSize, &realPointSize);
+    redirectImport("opengl32.dll", "glDrawArrays", &loggedDrawArrays, &realDrawArrays);
   }
   if (GetEnvironmentVariableA("TAVRIN_FRAME_DUMP", dumpPath, sizeof dumpPath) > 0) {
     GetEnvironmentVariableA("TAVRIN_FRAME_DUMP_AT", mode, sizeof mode);
     dumpFrame = std::atol(mode);
-    redirectImport("gdi32.dll", "SwapBuffers", &dumpingSwapBuffers, &realSwapBuffers);
     redirectImport("kernel32.dll", "GetLocalTime", &recordingGetLocalTime, &realGetLocalTime);
   }
+  if (logPath[0] || dumpPath[0]) redirectImport("gdi32.dll", "SwapBuffers", &probedSwapBuffers, &realSwapBuffers);
   SetWindowsHookExA(WH_GETMESSAGE, countingHook, nullptr, GetCurrentThreadId());
   SaverEntry();
 }
