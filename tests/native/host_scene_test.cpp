@@ -26,15 +26,15 @@ const RunMode U = RunMode::ConfigureUnowned, C = RunMode::Configure, S = RunMode
 
 TEST(RunModeScan, FirstSwitchLetterDecidesAndItsOperandFollows) {
   const std::tuple<const char*, bool, RunMode, long> cases[] = {
-      {"", false, U, kAny},          {"/", false, U, kAny},      {" - / ", false, U, kAny},
-      {"/s", false, S, kAny},        {"S", false, S, kAny},      {"-s", false, S, kAny},
-      {"//s", false, S, kAny},       {"/scr", false, S, kAny},   {"  /S 1234", false, S, kAny},
-      {"\t/s", false, R, kAny},      {"/\ts", false, R, kAny},   {"1", false, R, kAny},
-      {"/x", false, R, kAny},        {"/\xe9", false, R, kAny},  {"/\x80s", false, R, kAny},
-      {"/p 1234", false, P, 1234},   {"/P1234", false, P, 1234}, {"/l 1234", false, P, 1234},
-      {"-p   1234", false, P, 1234}, {"/p:1234", false, P, 0},   {"/p\t1234", false, P, 0},
-      {"/c:1234", false, C, 1234},   {"/C:0", false, C, 0},      {"/c 1234", false, C, kNone},
-      {"/a 1234", false, R, kAny},   {"/a 1234", true, A, 1234}};
+      {"", false, U, kAny},         {"/", false, U, kAny},         {" - / ", false, U, kAny},
+      {"/s", false, S, kAny},       {"S", false, S, kAny},         {"-s", false, S, kAny},
+      {"//s", false, S, kAny},      {"/scr", false, S, kAny},      {"  /S 1234", false, S, kAny},
+      {"\t/s", false, R, kAny},     {"/\ts", false, R, kAny},      {"1", false, R, kAny},
+      {"/x", false, R, kAny},       {"/\xe9", false, R, kAny},     {"/\x80s", false, R, kAny},
+      {"/p 1234", false, P, 1234},  {"/P1234", false, P, 1234},    {"/l 1234", false, P, 1234},
+      {"/L1234", false, P, 1234},   {"-p   1234", false, P, 1234}, {"/p:1234", false, P, 0},
+      {"/p\t1234", false, P, 0},    {"/c:1234", false, C, 1234},   {"/C:0", false, C, 0},
+      {"/c 1234", false, C, kNone}, {"/a 1234", false, R, kAny},   {"/a 1234", true, A, 1234}};
   for (const auto& [text, legacy, mode, handle] : cases) {  // only blanks are skipped; ':' ends the digits
     const RunRequest request = scanRunMode(text, legacy);
     const long operand = request.operand ? long(parseHandleNumber(request.operand)) : kNone;
