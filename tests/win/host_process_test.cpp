@@ -20,7 +20,7 @@ HWND startSaver(ChildProcess& saver, const std::string& program = saverPath()) {
   return window;
 }
 
-// The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: SeveralMonitors.
+// The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: TwoMonitors.
 TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAndOnlyFivePixelsOfTravelEnd) {
   ChildProcess saver;
   HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"));
