@@ -4,7 +4,7 @@
 set -eu
 packages="make cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine wine64 libwine xvfb xauth libgl1-mesa-dri
+  wine wine64 libwine xvfb xauth xserver-xorg-core xserver-xorg-video-dummy libgl1-mesa-dri
   googletest libbenchmark-dev libjpeg-turbo-progs libturbojpeg0-dev
   imagemagick x11-apps xdotool nsis zip fonts-dejavu-core libfreetype-dev pkg-config fonts-wine"
 missing=""

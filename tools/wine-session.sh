@@ -1,8 +1,10 @@
 #!/bin/sh
-# wine-session.sh BUILD_ROOT start|stop
+# wine-session.sh BUILD_ROOT start|stop [XORG_CONFIG]
 # The session the tests under Wine run in: a virtual X display (Xvfb,
 # 1024x768x24), the private Wine prefix, and a persistent wineserver so that
-# every later start of a Windows program is fast.
+# every later start of a Windows program is fast. With XORG_CONFIG the display
+# is an Xorg server with that layout instead (needs root), for what Xvfb cannot
+# show Wine, such as monitors side by side.
 set -eu
 build_root=$1
 . "$(dirname "$0")/wine-env.sh"
@@ -13,7 +15,7 @@ stop_session() {
   if [ -f "$session" ]; then
     . "$session"
     wineserver -k 2>/dev/null || true
-    kill "$XVFB_PID" 2>/dev/null || true
+    kill "${X_PID:-}" 2>/dev/null || true
     rm -f "$session"
   else
     wineserver -k 2>/dev/null || true
@@ -26,20 +28,30 @@ start)
   # needs a new server.
   stop_session
   rm -f "$wine_state/display"
-  # shellcheck disable=SC2086 # the screen options are words
-  Xvfb -displayfd 3 ${TAVRIN_XVFB_SCREENS:--screen 0 1024x768x24} -nolisten tcp -ac \
-    3>"$wine_state/display" >"$wine_state/xvfb.log" 2>&1 &
-  xvfb_pid=$!
+  # Either server picks a free display number itself (-displayfd), so the
+  # session never takes one that another build's tests are using.
+  if [ -n "${3:-}" ]; then
+    # An empty configuration directory: the machine's own xorg.conf.d snippets
+    # stay out. -sharevts: a console's virtual terminal is left alone.
+    mkdir -p "$wine_state/xorg.conf.d"
+    log="$wine_state/xorg.out"
+    Xorg -config "$3" -configdir "$wine_state/xorg.conf.d" -noreset -nolisten tcp -sharevts -novtswitch \
+      -logfile "$wine_state/xorg.log" -displayfd 3 3>"$wine_state/display" >"$log" 2>&1 &
+  else
+    log="$wine_state/xvfb.log"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac 3>"$wine_state/display" >"$log" 2>&1 &
+  fi
+  x_pid=$!
   n=0
   until [ -s "$wine_state/display" ]; do
     n=$((n + 1))
-    if [ $n -gt 100 ] || ! kill -0 $xvfb_pid 2>/dev/null; then
-      echo "Xvfb did not start:"; cat "$wine_state/xvfb.log"; exit 1
+    if [ $n -gt 100 ] || ! kill -0 $x_pid 2>/dev/null; then
+      echo "The X server did not start:"; cat "$log"; exit 1
     fi
     sleep 0.1
   done
   export DISPLAY=":$(head -n 1 "$wine_state/display")"
-  printf 'export DISPLAY=%s\nXVFB_PID=%s\n' "$DISPLAY" "$xvfb_pid" >"$session"
+  printf 'export DISPLAY=%s\nX_PID=%s\n' "$DISPLAY" "$x_pid" >"$session"
   # Wine's own long-lived processes (the server, the desktop, services) must
   # not hold ctest's output pipe open, or the start never seems to end.
   (
@@ -55,5 +67,5 @@ stop)
   echo "Wine session stopped"
   ;;
 *)
-  echo "usage: $0 BUILD_ROOT start|stop" >&2; exit 2 ;;
+  echo "usage: $0 BUILD_ROOT start|stop [XORG_CONFIG]" >&2; exit 2 ;;
 esac

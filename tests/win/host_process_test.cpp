@@ -28,7 +28,7 @@ size_t hidings(const std::string& log) {
   return size_t(std::count(lines.begin(), lines.end(), "cursor 0"));
 }
 
-// The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: SeveralMonitors.
+// The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: TwoMonitors.
 // The pointer is hidden: no class cursor, and hidden again on every cursor request.
 TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAndOnlyFivePixelsOfTravelEnd) {
   ChildProcess saver;
