@@ -9,8 +9,6 @@
 
 #include "assets/data_pack.h"
 #include "assets/jpeg_decoder.h"
-#include "config/settings.h"
-#include "host/host.h"
 #include "res/resource_ids.h"
 
 RgbImage* lunarMap = nullptr;
@@ -25,7 +23,8 @@ static HWND jpegMessageOwner;
 static void showJpegMessage(const char* text) { MessageBoxA(jpegMessageOwner, text, nullptr, MB_OK); }
 
 const uint8_t* lockDataPack(uint16_t id, uint32_t* size) {
-  // A null module is the executable itself (the saver and preview modes).
+  // The executable's own: only the saver and the preview load pictures.
+  HMODULE const resourceModule = nullptr;
   HRSRC resource = FindResourceA(resourceModule, MAKEINTRESOURCEA(id), "DATAPACK");
   if (!resource) return nullptr;
   HGLOBAL loaded = LoadResource(resourceModule, resource);
@@ -74,9 +73,9 @@ static uint16_t qualityPack(int32_t quality) {
   return IDR_PACK_HIGH;
 }
 
-bool loadTextures(void* owner) {
+bool loadTextures(int32_t textureQuality, void* owner) {
   jpegMessageOwner = static_cast<HWND>(owner);
   setJpegMessageHook(showJpegMessage);
-  return loadSurfacePack(qualityPack(settings.textureQuality)) && loadFontAtlas(IDR_PACK_GLYPHS) &&
+  return loadSurfacePack(qualityPack(textureQuality)) && loadFontAtlas(IDR_PACK_GLYPHS) &&
          loadGlowPack(IDR_PACK_SUN_GLOW);
 }

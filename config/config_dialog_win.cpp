@@ -2,15 +2,16 @@
 // and the about page, and OK, Cancel and Apply.
 //
 // The dialog only moves numbers between the settings page's controls and the
-// registry: LoadSettings fills `settings`, which the controls show;
-// SaveSettings reads the controls themselves. Apply stays disabled until a
-// control of the settings page reports a change, so OK on an untouched dialog
-// writes nothing.
+// store, each control as the settings table describes it: LoadSettings fills
+// the dialog's record, which the controls show; Apply and OK read the controls
+// back into a record and save that. Apply stays disabled until a control of
+// the settings page reports a change, so OK on an untouched dialog writes
+// nothing.
 //
-// Does not: validate anything (the settings store does), keep the pages in
-// step with each other (they share nothing), or destroy the pages (they go
-// with the dialog, as children of its tab control).
-#include "config/config_dialog.h"
+// Does not: validate anything (the settings rules do), keep the pages in step
+// with each other (they share nothing), or destroy the pages (they go with the
+// dialog).
+#include "config/config_dialog_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -18,53 +19,78 @@
 #include <initializer_list>
 
 #include "config/settings.h"
-#include "config/settings_store.h"
-#include "host/host.h"
+#include "config/settings_store_win.h"
 #include "res/resource_ids.h"
-
-HWND settingsPage = nullptr;
-HWND aboutPage = nullptr;
-HWND configDialog = nullptr;
-bool settingsChanged = false;
 
 namespace {
 
-// The lists' indexes are the stored numbers.
-const char* const filtrationNames[] = {"Linear", "Bilinear", "Trilinear"};
-const char* const qualityNames[] = {"Low", "Medium", "High"};
-
-struct TrackbarRange {
-  int control;
-  int low;
-  int high;
-  int pageSize;
+// The one dialog of the process.
+struct DialogState {
+  HWND configDialog = nullptr;
+  HWND settingsPage = nullptr;
+  HWND aboutPage = nullptr;
+  bool settingsChanged = false;
+  Settings settings = initialSettings();  // what the controls show until the settings are read
 };
-const TrackbarRange starsAmountRange = {IDC_STARS_AMOUNT, 3000, 30000, 100};
-const TrackbarRange animationSpeedRange = {IDC_ANIMATION_SPEED, 1, 100, 1};
-const TrackbarRange cameraSpeedRange = {IDC_CAMERA_SPEED, 1, 100, 1};
-const TrackbarRange* const trackbars[] = {&starsAmountRange, &animationSpeedRange, &cameraSpeedRange};
+DialogState state;
 
-bool isCheckBox(int control) {
-  switch (control) {
-    case IDC_SHOW_EARTH:
-    case IDC_SHOW_STARS:
-    case IDC_SMOOTH_STARS:
-    case IDC_RANDOM_CAMERA:
-    case IDC_SHOW_INFO:
-    case IDC_SHOW_FPS:
-    case IDC_SHOW_TIME: return true;
-    default: return false;
-  }
+const SettingRow* rowOf(int control) {
+  for (const SettingRow& row : settingRows)
+    if (row.control.id == control) return &row;
+  return nullptr;
 }
 
-bool isTrackbar(HWND page, HWND sender) {
-  for (const TrackbarRange* range : trackbars) {
-    if (sender && sender == GetDlgItem(page, range->control)) return true;
-  }
+bool enablesOthers(int control) {
+  for (const SettingRow& row : settingRows)
+    if (row.control.enabledBy == control) return true;
   return false;
 }
 
-bool isChecked(HWND page, int control) { return IsDlgButtonChecked(page, control) == BST_CHECKED; }
+LRESULT sendToControl(int control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  return SendDlgItemMessageA(state.settingsPage, control, message, wParam, lParam);
+}
+
+bool isChecked(int control) { return IsDlgButtonChecked(state.settingsPage, control) == BST_CHECKED; }
+
+// None of these messages makes a control report a change, so the dialog
+// opens with Apply disabled. A trackbar keeps its position inside its range,
+// which is what shows when the settings could not be read.
+void showSettings(const Settings& settings) {
+  for (const SettingRow& row : settingRows) {
+    const SettingControl& control = row.control;
+    const uint32_t number = settingNumber(settings, row);
+    switch (control.kind) {
+      case ControlKind::CheckBox:
+        sendToControl(control.id, BM_SETCHECK, number == 1 ? BST_CHECKED : BST_UNCHECKED);
+        break;
+      case ControlKind::Trackbar:
+        sendToControl(control.id, TBM_SETRANGE, TRUE, MAKELPARAM(row.low, row.high));
+        sendToControl(control.id, TBM_SETPAGESIZE, 0, control.pageSize);
+        sendToControl(control.id, TBM_SETPOS, TRUE, static_cast<LPARAM>(number));
+        break;
+      case ControlKind::List:
+        sendToControl(control.id, CB_RESETCONTENT);
+        for (const char* const* item = control.items; *item; ++item)
+          sendToControl(control.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(*item));
+        sendToControl(control.id, CB_SETCURSEL, number);
+        break;
+    }
+  }
+}
+
+// What the controls show, as settings; the controls keep them in range.
+Settings shownSettings() {
+  Settings settings = state.settings;
+  for (const SettingRow& row : settingRows) {
+    const int id = row.control.id;
+    switch (row.control.kind) {
+      case ControlKind::CheckBox: setSettingNumber(settings, row, isChecked(id) ? 1 : 0); break;
+      case ControlKind::Trackbar: setSettingNumber(settings, row, uint32_t(sendToControl(id, TBM_GETPOS))); break;
+      case ControlKind::List: setSettingNumber(settings, row, uint32_t(sendToControl(id, CB_GETCURSEL))); break;
+    }
+  }
+  return settings;
+}
 
 void insertTab(HWND tabs, int index, const char* text) {
   TCITEMA item = {};
@@ -89,43 +115,6 @@ void placePage(HWND page, HWND tabs) {
   SetWindowPos(page, HWND_TOP, origin.x, origin.y, client.right - 6, client.bottom - item.bottom - 6, 0);
 }
 
-void fillList(int control, const char* const (&names)[3], int32_t selected) {
-  SendDlgItemMessageA(settingsPage, control, CB_RESETCONTENT, 0, 0);
-  for (const char* name : names) {
-    SendDlgItemMessageA(settingsPage, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-  }
-  SendDlgItemMessageA(settingsPage, control, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-}
-
-// The trackbar itself keeps the position inside its range, which is what
-// shows when the settings could not be loaded.
-void setUpTrackbar(const TrackbarRange& range, uint32_t position) {
-  SendDlgItemMessageA(settingsPage, range.control, TBM_SETRANGE, TRUE, MAKELPARAM(range.low, range.high));
-  SendDlgItemMessageA(settingsPage, range.control, TBM_SETPAGESIZE, 0, range.pageSize);
-  SendDlgItemMessageA(settingsPage, range.control, TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
-}
-
-void setCheck(int control, bool on) {
-  SendDlgItemMessageA(settingsPage, control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-// None of these messages makes a control report a change, so the dialog
-// opens with Apply disabled.
-void showSettings() {
-  fillList(IDC_FILTRATION, filtrationNames, settings.textureFiltration);
-  fillList(IDC_QUALITY, qualityNames, settings.textureQuality);
-  setUpTrackbar(starsAmountRange, settings.starsAmount);
-  setUpTrackbar(animationSpeedRange, settings.animationSpeed);
-  setUpTrackbar(cameraSpeedRange, settings.cameraSpeed);
-  setCheck(IDC_SHOW_EARTH, settings.showEarth);
-  setCheck(IDC_SHOW_STARS, settings.showStars);
-  setCheck(IDC_SMOOTH_STARS, settings.smoothStars);
-  setCheck(IDC_RANDOM_CAMERA, settings.randomCamera);
-  setCheck(IDC_SHOW_INFO, settings.showInfo);
-  setCheck(IDC_SHOW_FPS, settings.showFps);
-  setCheck(IDC_SHOW_TIME, settings.showTime);
-}
-
 // A hand over the two links and nowhere else: each link answers its own
 // cursor request, so the static-control class everyone shares stays as it is.
 LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -134,43 +123,41 @@ LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam,
   return TRUE;
 }
 
-void useHandCursorOverLinks() {
-  for (int link : {IDC_WEB_LINK, IDC_MAIL_LINK}) SetWindowSubclass(GetDlgItem(aboutPage, link), linkProc, 0, 0);
-}
-
 void initialiseDialog(HWND dialog) {
+  // The pages are in the module the dialog itself came from.
+  const HINSTANCE resources = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
   insertTab(tabs, 0, "Settings");
   insertTab(tabs, 1, "About");
-  settingsPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
-  aboutPage = CreateDialogParamA(resourceModule, MAKEINTRESOURCEA(IDD_ABOUT_PAGE), dialog, AboutPageProc, 0);
-  placePage(aboutPage, tabs);
-  placePage(settingsPage, tabs);
-  LoadSettings(dialog);  // on failure it has said so; the controls show what `settings` holds
-  showSettings();
-  useHandCursorOverLinks();
+  state.settingsPage = CreateDialogParamA(resources, MAKEINTRESOURCEA(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
+  state.aboutPage = CreateDialogParamA(resources, MAKEINTRESOURCEA(IDD_ABOUT_PAGE), dialog, AboutPageProc, 0);
+  placePage(state.aboutPage, tabs);
+  placePage(state.settingsPage, tabs);
+  LoadSettings(state.settings, dialog);  // on failure it has said so; the controls show the record as it was
+  showSettings(state.settings);
+  for (int link : {IDC_WEB_LINK, IDC_MAIL_LINK}) SetWindowSubclass(GetDlgItem(state.aboutPage, link), linkProc, 0, 0);
+  state.configDialog = dialog;
   UpdateDependentControls();
-  ShowWindow(settingsPage, SW_SHOW);
-  configDialog = dialog;
+  ShowWindow(state.settingsPage, SW_SHOW);
 }
 
 void showSelectedPage(HWND tabs) {
   const LRESULT selected = SendMessageA(tabs, TCM_GETCURSEL, 0, 0);
   if (selected == 0) {
-    ShowWindow(aboutPage, SW_HIDE);
-    ShowWindow(settingsPage, SW_SHOW);
+    ShowWindow(state.aboutPage, SW_HIDE);
+    ShowWindow(state.settingsPage, SW_SHOW);
   } else if (selected == 1) {
-    ShowWindow(settingsPage, SW_HIDE);
-    ShowWindow(aboutPage, SW_SHOW);
+    ShowWindow(state.settingsPage, SW_HIDE);
+    ShowWindow(state.aboutPage, SW_SHOW);
   }
 }
 
 // A save that failed has said why in a box over the dialog; the changes stay
 // marked, so that OK or Apply can try again, or Cancel leave them.
 void applySettings(HWND dialog) {
-  if (!SaveSettings(dialog)) return;
-  LoadSettings(dialog);  // `settings` then holds what is stored, range-checked
-  settingsChanged = false;
+  if (!SaveSettings(shownSettings(), dialog)) return;
+  LoadSettings(state.settings, dialog);  // the record then holds what is stored, range-checked
+  state.settingsChanged = false;
   HWND apply = GetDlgItem(dialog, IDC_APPLY);
   // A disabled button loses the focus to nothing, and with it Escape and
   // Return: OK takes it first.
@@ -180,9 +167,10 @@ void applySettings(HWND dialog) {
 }
 
 // A link's target lives in the string table beside the texts the user reads.
-void openLink(UINT target, const char* program) {
+void openLink(HWND page, UINT target, const char* program) {
   char text[256] = {};
-  if (LoadStringA(resourceModule, target, text, sizeof text) <= 0) return;
+  const HINSTANCE resources = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
+  if (LoadStringA(resources, target, text, sizeof text) <= 0) return;
   // With a program the target is its argument; without one the shell opens the target itself.
   ShellExecuteA(nullptr, "open", program ? program : text, program ? text : nullptr, nullptr, SW_SHOWNORMAL);
 }
@@ -196,7 +184,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       switch (LOWORD(wParam)) {
         case IDOK:
           // 1 tells the caller the changes were stored: a failed save keeps the dialog open.
-          if (settingsChanged && !SaveSettings(dialog)) break;
+          if (state.settingsChanged && !SaveSettings(shownSettings(), dialog)) break;
           EndDialog(dialog, 1);
           break;
         case IDCANCEL:  // also Escape and the close box
@@ -217,19 +205,20 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   }
 }
 
-INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK SettingsPageProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND) {
     const int control = LOWORD(wParam);
     const UINT notification = HIWORD(wParam);
-    if (isCheckBox(control) && notification == BN_CLICKED) MarkChanged();
-    if ((control == IDC_FILTRATION || control == IDC_QUALITY) && notification == CBN_SELCHANGE) MarkChanged();
-    if ((control == IDC_SHOW_STARS || control == IDC_SHOW_INFO) && notification == BN_CLICKED) {
-      UpdateDependentControls();
-    }
-  } else if (message == WM_HSCROLL) {
+    const SettingRow* row = rowOf(control);
+    if (!row) return 0;
+    if (row->control.kind == ControlKind::CheckBox && notification == BN_CLICKED) MarkChanged();
+    if (row->control.kind == ControlKind::List && notification == CBN_SELCHANGE) MarkChanged();
+    if (enablesOthers(control) && notification == BN_CLICKED) UpdateDependentControls();
+  } else if (message == WM_HSCROLL && LOWORD(wParam) == TB_ENDTRACK) {
     // Only the end of a drag counts: a drag, a click on the channel and a
     // key press all finish with TB_ENDTRACK.
-    if (isTrackbar(page, reinterpret_cast<HWND>(lParam)) && LOWORD(wParam) == TB_ENDTRACK) MarkChanged();
+    const SettingRow* row = rowOf(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    if (row && row->control.kind == ControlKind::Trackbar) MarkChanged();
   }
   return 0;
 }
@@ -245,23 +234,23 @@ INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
   }
   if (message == WM_COMMAND && HIWORD(wParam) == STN_CLICKED) {
-    if (LOWORD(wParam) == IDC_WEB_LINK) openLink(IDS_WEB_TARGET, "explorer");
-    if (LOWORD(wParam) == IDC_MAIL_LINK) openLink(IDS_MAIL_TARGET, nullptr);
+    if (LOWORD(wParam) == IDC_WEB_LINK) openLink(page, IDS_WEB_TARGET, "explorer");
+    if (LOWORD(wParam) == IDC_MAIL_LINK) openLink(page, IDS_MAIL_TARGET, nullptr);
   }
   return 0;
 }
 
 void MarkChanged() {
-  settingsChanged = true;
-  EnableWindow(GetDlgItem(configDialog, IDC_APPLY), TRUE);
+  state.settingsChanged = true;
+  EnableWindow(GetDlgItem(state.configDialog, IDC_APPLY), TRUE);
 }
 
+// A disabled control keeps its state, and is still saved.
 void UpdateDependentControls() {
-  const BOOL stars = isChecked(settingsPage, IDC_SHOW_STARS);
-  EnableWindow(GetDlgItem(settingsPage, IDC_SMOOTH_STARS), stars);
-  EnableWindow(GetDlgItem(settingsPage, IDC_STARS_AMOUNT), stars);
-  EnableWindow(GetDlgItem(settingsPage, IDC_AMOUNT_LABEL), stars);
-  const BOOL information = isChecked(settingsPage, IDC_SHOW_INFO);
-  EnableWindow(GetDlgItem(settingsPage, IDC_SHOW_FPS), information);
-  EnableWindow(GetDlgItem(settingsPage, IDC_SHOW_TIME), information);
+  for (const SettingRow& row : settingRows) {
+    if (!row.control.enabledBy) continue;
+    const BOOL enabled = isChecked(row.control.enabledBy);
+    EnableWindow(GetDlgItem(state.settingsPage, row.control.id), enabled);
+    if (row.control.label) EnableWindow(GetDlgItem(state.settingsPage, row.control.label), enabled);
+  }
 }

@@ -1,75 +1,109 @@
-// The saver's twelve user settings: the record, the registry value names with
-// their defaults, and the rules that turn a stored number into a setting.
+// The saver's twelve user settings: the record, the one table that describes
+// every stored value (its name, default, accepted range and dialog control),
+// and the rules that read them from a store of named numbers and write them
+// back.
 //
-// Platform-free: the registry itself is reached through settings_store_win.cpp.
-// What this file does not do: it never writes anything back. A stored number
-// outside its range is corrected in memory only; the registry keeps it.
+// Platform-free. The registry key is one such store (settings_store_win.cpp);
+// the tests use one in memory. This file opens nothing and shows nothing
+// itself: a failure the user must see goes to the store's report function.
+// A stored number outside its range is corrected in memory only; the store
+// keeps it.
+//
+// A new setting is one row of settingRows, its field here and its control in
+// the dialog's resource.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
+#include <variant>
 
 struct Settings {
-  bool showEarth = true;
-  bool showStars = true;
-  bool smoothStars = true;
-  uint32_t starsAmount = 20000;
-  bool randomCamera = false;
-  bool showInfo = true;
-  bool showTime = true;
-  bool showFps = true;
-  uint32_t animationSpeed = 0;
-  uint32_t cameraSpeed = 0;
-  int32_t textureFiltration = 0;
-  int32_t textureQuality = 0;
-  // Derived when the settings are loaded.
-  float animationRate = 0.0004f;  // animationSpeed x 0.01: degrees scale of the sphere turn
-  float cameraRate = 0.0004f;     // cameraSpeed x 10: scales the camera's step
+  bool showEarth;
+  bool showStars;
+  bool smoothStars;
+  uint32_t starsAmount;
+  bool randomCamera;
+  bool showInfo;
+  bool showTime;
+  bool showFps;
+  uint32_t animationSpeed;
+  uint32_t cameraSpeed;
+  int32_t textureFiltration;  // 0 linear, 1 bilinear, 2 trilinear
+  int32_t textureQuality;     // 0 low, 1 medium, 2 high
+  // Derived when the settings are read.
+  float animationRate;  // animationSpeed x 0.01: scales the spheres' turn
+  float cameraRate;     // cameraSpeed x 10: scales the camera's step
 };
-
-// The one process-wide record. Until the first load it holds the values above,
-// which is what a dialog shows when the key cannot be opened.
-extern Settings settings;
-
-// The stored values, in the order they are read.
-enum class SettingId : uint8_t {
-  ShowEarth,
-  ShowStars,
-  SmoothStars,
-  StarsAmount,
-  RandomCamera,
-  ShowInfo,
-  ShowTime,
-  ShowFps,
-  AnimationSpeed,
-  CameraSpeed,
-  TextureFiltration,
-  TextureQuality,
-};
-constexpr int settingCount = 12;
 
 // How a stored number is accepted.
 enum class SettingRule : uint8_t {
-  Flag,         // exactly 1 is on, every other number off
-  StarsAmount,  // 3000..30000, else 10000 (unsigned compare)
-  Speed,        // 1..100, else 30 (unsigned compare)
-  Choice,       // 0..2 compared signed, else 2
+  Flag,      // exactly 1 is on, every other number off
+  Unsigned,  // low..high compared unsigned (0xFFFFFFFF is out of range), else the default
+  Signed,    // low..high compared signed (0xFFFFFFFF is -1), else the default
 };
 
-struct SettingValue {
-  SettingId id;
-  const char* name;  // registry value name, as users' registries already hold it
-  uint32_t defaultValue;
+// The dialog control that shows a value, and what it needs.
+enum class ControlKind : uint8_t { CheckBox, Trackbar, List };
+struct SettingControl {
+  int id;
+  ControlKind kind;
+  int enabledBy;             // the check box that enables it; 0: always enabled
+  int label;                 // a text enabled and disabled with it; 0: none
+  int pageSize;              // trackbars: the step of a page
+  const char* const* items;  // lists: the names, in the order of the stored numbers
+};
+
+using SettingField = std::variant<bool Settings::*, uint32_t Settings::*, int32_t Settings::*>;
+
+struct SettingRow {
+  const char* name;  // the value's name, as users' registries already hold it
+  SettingField field;
   SettingRule rule;
+  uint32_t low;  // accepted numbers (a flag's are 0 and 1)
+  uint32_t high;
+  uint32_t defaultValue;  // written where the value is missing; used where it is out of range
+  uint32_t initial;       // held before any read: what the dialog shows when nothing can be read
+  SettingControl control;
 };
 
-// All twelve, in read order.
-extern const SettingValue settingValues[settingCount];
+constexpr int settingCount = 12;
 
-// The number a rule accepts for a stored number (the stored one or the rule's fallback).
-uint32_t acceptStoredNumber(SettingRule rule, uint32_t stored);
+// All twelve, in the order they are read and written.
+extern const SettingRow settingRows[settingCount];
 
-// Applies the rule of `id` to `stored` and puts the result into its field.
-void storeSetting(Settings& target, SettingId id, uint32_t stored);
+// The number a row accepts for a stored number: the stored one or the default.
+uint32_t acceptStoredNumber(const SettingRow& row, uint32_t stored);
+
+// A row's field as a number, and set from an accepted number.
+uint32_t settingNumber(const Settings& settings, const SettingRow& row);
+void setSettingNumber(Settings& settings, const SettingRow& row, uint32_t number);
 
 // animationRate and cameraRate from the two speeds, in single precision.
-void computeDerivedRates(Settings& target);
+void computeDerivedRates(Settings& settings);
+
+// The settings before any read: each row's initial value, and their rates.
+Settings initialSettings();
+
+// A store of named 32-bit numbers. `get` fails for a missing or unreadable
+// value; `report` shows a failure to the user.
+struct ValueStore {
+  void* context;
+  bool (*get)(void* context, const char* name, uint32_t* number);
+  bool (*put)(void* context, const char* name, uint32_t number);
+  void (*report)(void* context, const char* text);
+};
+
+// Reads one value; a value that cannot be read gets `defaultValue`, which is
+// written back in its place ("Failed to query regestry value!" when that
+// fails too). False only when the write-back failed.
+bool QueryDword(const ValueStore& store, const char* name, uint32_t* value, uint32_t defaultValue);
+
+// Writes one value; "Failed to write regestry value!" when it fails.
+bool WriteDword(const ValueStore& store, const char* name, uint32_t number);
+
+// All twelve values read and range-checked into `settings`, with the rates.
+void readSettings(const ValueStore& store, Settings& settings);
+
+// All twelve written, each even when an earlier one failed; true when every
+// write succeeded.
+bool writeSettings(const ValueStore& store, const Settings& settings);

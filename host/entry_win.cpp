@@ -5,7 +5,7 @@
 // line and the platform family. One process runs one mode and ends.
 #include <windows.h>
 
-#include "config/config_dialog.h"
+#include "config/config_dialog_win.h"
 #include "host/host.h"
 #include "host/run_mode.h"
 #include "res/resource_ids.h"
@@ -84,7 +84,7 @@ int RunPreview(const char* text) {
 int RunConfiguration(HWND owner) {
   if (!PrepareConfigDialog(hostState.instance)) return 0;
   return static_cast<int>(
-      DialogBoxParamA(hostState.instance, MAKEINTRESOURCEA(IDD_CONFIGURATOR), owner, ConfigDialogProc, 0));
+      DialogBoxParamA(resourceModule, MAKEINTRESOURCEA(IDD_CONFIGURATOR), owner, ConfigDialogProc, 0));
 }
 
 BOOL PrepareConfigDialog(HINSTANCE instance) {

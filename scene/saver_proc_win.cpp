@@ -5,12 +5,13 @@
 
 #include "assets/texture_loader.h"
 #include "config/settings.h"
-#include "config/settings_store.h"
+#include "config/settings_store_win.h"
 #include "host/host.h"
 #include "scene/frame_meter.h"
 #include "scene/star_layer.h"
 
 HWND saverWindow = nullptr;
+Settings settings = initialSettings();
 int32_t screenWidth = 0;
 int32_t screenHeight = 0;
 bool showLogo = false;
@@ -62,9 +63,9 @@ void applyPreviewOverrides() {
 bool startScene(BOOL previewing) {
   showLogo = previewing != FALSE;
   if (!createRenderingContext()) return false;
-  if (!LoadSettings(saverWindow)) return false;
+  if (!LoadSettings(settings, saverWindow)) return false;
   if (previewing) applyPreviewOverrides();
-  if (!loadTextures(saverWindow)) {
+  if (!loadTextures(settings.textureQuality, saverWindow)) {
     showSceneError("Failed to load textures!");
     return false;
   }

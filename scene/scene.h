@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "config/settings.h"
 #include "scene/bitmap_font.h"
 #include "scene/camera.h"
 #include "scene/star_layer.h"
@@ -17,6 +18,8 @@ extern HWND saverWindow;
 // Client size read once at the start; the overlay is laid out from it.
 extern int32_t screenWidth;
 extern int32_t screenHeight;
+// The settings as loaded, preview overrides applied.
+extern Settings settings;
 // True in the preview: the logo is drawn instead of the banner and clock.
 extern bool showLogo;
 

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/settings.h"
 #include "tests/support/win_test_support.h"
 
 namespace tavrin_test {
@@ -196,9 +195,14 @@ DWORD storedSetting(const char* name) {
   return result == ERROR_SUCCESS ? number : kNotStored;
 }
 
+const std::pair<const char*, DWORD> defaultSettings[12] = {
+    {"Show Earth", 1},       {"Show Stars", 1},    {"Smooth Stars", 1},       {"Stars Amount", 10000},
+    {"Random Camera", 1},    {"Show Info", 1},     {"Show Time", 1},          {"Show FPS", 1},
+    {"Animation Speed", 30}, {"Camera Speed", 30}, {"Texture Filtartion", 2}, {"Texture Quality", 2}};
+
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes) {
   deleteSettingsKey();
-  for (const SettingValue& value : settingValues) writeSetting(value.name, value.defaultValue);
+  for (const auto& [name, value] : defaultSettings) writeSetting(name, value);
   for (const auto& [name, value] : changes) writeSetting(name, value);
 }
 

@@ -4,7 +4,7 @@
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
 //     every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
 //     class, "cursor <0|1>" for every SetCursor (0: hidden), "default syscommand <hex>" for every WM_SYSCOMMAND passed
-//     to DefWindowProcA; at the first frame the settings in use, "points <count> <size>" for every star layer drawn
+//     to DefWindowProcA; at the first frame tick "frame 1", then "points <count> <size>" for every star layer drawn
 //     and "texture <width> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
@@ -131,7 +131,7 @@ static BOOL WINAPI probedSwapBuffers(HDC dc) {
 static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
   const MSG* message = reinterpret_cast<const MSG*>(lParam);
   if (code == HC_ACTION && wParam == PM_REMOVE && isFrameTick(*message)) {
-    if (framesSeen++ == 0) appendLine(logPath, "%s", settingsLine(settings).c_str());
+    if (framesSeen++ == 0) appendLine(logPath, "frame 1");
     SetPropA(message->hwnd, "TavrinFrames", reinterpret_cast<HANDLE>(framesSeen));
     if (framesSeen < dumpFrame) PostMessageA(message->hwnd, WM_TIMER, 1, 0);  // the next tick at once
   }

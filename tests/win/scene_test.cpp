@@ -351,7 +351,6 @@ TEST(PreviewPicture, PreviewSettingsAndTheSunGlowAtItsPlace) {
   s.saveBmp(siblingPath("scene-glow.bmp"));
   EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 2550 0.1", "points 300 0.1", "points 150 0.1"}));
   EXPECT_EQ(linesStartingWith(log, "resource "), (Texts{"resource 107", "resource 106", "resource 105"}));
-  EXPECT_EQ(linesStartingWith(log, "settings "), Texts{"settings 0 1 1 3000 0 0 1 1 30 100 2 0 0.299999982 1000"});
   for (const auto& [name, value] : stored) EXPECT_EQ(storedSetting(name), value) << name;
   const int x = 876 * 320 / 1024, y = 122 * 240 / 768;
   EXPECT_NEAR(s.red(x, y), 255, 6);

@@ -1,12 +1,9 @@
-// The two-tab configuration dialog (settings and about pages).
+// The two-tab configuration dialog: the settings page and the about page.
+// RunConfiguration hands ConfigDialogProc to DialogBoxParamA with the module
+// that holds the dialogs; the pages come from the same module.
 #pragma once
 
 #include <windows.h>
-
-extern HWND settingsPage;
-extern HWND aboutPage;
-extern HWND configDialog;
-extern bool settingsChanged;
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
