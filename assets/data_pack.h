@@ -33,9 +33,6 @@ enum class DataPackFault : uint8_t {
 };
 const char* dataPackFaultText(DataPackFault fault);
 
-// Bytes of the raw glyph atlas resource (256 x 256 one-byte samples).
-constexpr size_t kFontAtlasBytes = 65536;
-
 // Splits a pack of `size` bytes into `count` images (1 or 2 for the saver's
 // packs). On failure returns false, leaves `images` unspecified and, when
 // `fault` is given, says why.

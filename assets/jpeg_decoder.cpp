@@ -15,8 +15,8 @@
 
 namespace {
 
-RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain) {
-  JpegDecoder decoder;
+RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain, JpegMessages messages) {
+  JpegDecoder decoder(messages);
   int32_t width = 0;
   int32_t height = 0;
   int32_t headerLength = 0;
@@ -41,9 +41,13 @@ RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain) {
 
 }  // namespace
 
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length) { return decodeWith(data, length, false); }
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages) {
+  return decodeWith(data, length, false, messages);
+}
 
-RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length) { return decodeWith(data, length, true); }
+RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages) {
+  return decodeWith(data, length, true, messages);
+}
 
 void freeRgbImage(RgbImage* image) {
   if (image == nullptr) return;

@@ -37,10 +37,13 @@
 
 #include "assets/rgb_image.h"
 
-// The header failure message goes through this hook so the decoder needs no
-// platform header. The Windows side installs a message box; null means silence.
-using JpegMessageHook = void (*)(const char* text);
-void setJpegMessageHook(JpegMessageHook hook);
+// Where the header failure's message goes, so that the decoder needs no
+// platform header: the saver shows a message box, the tools print it. No
+// function means silence.
+struct JpegMessages {
+  void (*show)(void* context, const char* text) = nullptr;
+  void* context = nullptr;
+};
 
 // The text the hook receives on every header failure.
 extern const char* const kJpegHeaderMessage;
@@ -97,11 +100,11 @@ struct ComponentInfo {
 
 class JpegDecoder {
  public:
-  JpegDecoder();
+  explicit JpegDecoder(JpegMessages messages = {});
 
   // Reads the marker segments up to the first entropy-coded byte. Gives the
   // picture size and the header length (offset of the scan data). A header
-  // failure calls the message hook; a zero width or height fails silently.
+  // failure shows the message; a zero width or height fails silently.
   bool readHeader(const uint8_t* data, int32_t length, int32_t& widthOut, int32_t& heightOut, int32_t& headerLength);
 
   // Decode the scan at data + headerLength into pixels (rgbImageStride(width)
@@ -170,6 +173,7 @@ class JpegDecoder {
   ComponentInfo components[3];
 
   // Bookkeeping of the safe header reader and the fast path's extra tables.
+  JpegMessages messages;
   const uint8_t* streamEnd;
   JpegHeaderFault fault;
   uint8_t definedQuant;    // bit t: quantisation table t seen
@@ -181,10 +185,9 @@ class JpegDecoder {
 };
 
 // Decodes a whole picture into a new RgbImage (record and buffer from the
-// heap, nothrow). Null on any failure; the header failure has already gone
-// to the message hook.
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length);
+// heap, nothrow). Null on any failure; a header failure has shown its message.
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages = {});
 // The same through the plain path, for tests and tools.
-RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length);
+RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages = {});
 // Releases a picture made by decodeJpeg (null is fine).
 void freeRgbImage(RgbImage* image);

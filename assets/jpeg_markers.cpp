@@ -15,8 +15,6 @@
 
 namespace {
 
-JpegMessageHook messageHook = nullptr;
-
 enum Marker : int32_t {
   kSof0 = 0xC0,
   kSof1 = 0xC1,
@@ -52,8 +50,6 @@ const FaultText kFaultTexts[] = {
 
 const char* const kJpegHeaderMessage = "Can not read the file header";
 
-void setJpegMessageHook(JpegMessageHook hook) { messageHook = hook; }
-
 const char* jpegHeaderFaultText(JpegHeaderFault fault) {
   for (const FaultText& entry : kFaultTexts) {
     if (entry.fault == fault) return entry.text;
@@ -61,7 +57,7 @@ const char* jpegHeaderFaultText(JpegHeaderFault fault) {
   return "unknown fault";
 }
 
-JpegDecoder::JpegDecoder()
+JpegDecoder::JpegDecoder(JpegMessages messageTarget)
     : width(0),
       height(0),
       mcuSize(8),
@@ -78,6 +74,7 @@ JpegDecoder::JpegDecoder()
       pendingMarker(0),
       nextRestart(0),
       components{},
+      messages(messageTarget),
       streamEnd(nullptr),
       fault(JpegHeaderFault::none),
       definedQuant(0),
@@ -89,7 +86,7 @@ bool JpegDecoder::readHeader(const uint8_t* data, int32_t length, int32_t& width
                              int32_t& headerLength) {
   tablesReady = false;
   if (!parseMarkers(data, length)) {
-    if (messageHook) messageHook(kJpegHeaderMessage);
+    if (messages.show) messages.show(messages.context, kJpegHeaderMessage);
     return false;
   }
   widthOut = width;

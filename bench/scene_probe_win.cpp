@@ -29,7 +29,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/host.h"
+#include "host/host_win.h"
 #include "tests/support/import_hook.h"
 
 namespace {

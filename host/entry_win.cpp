@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "config/config_dialog_win.h"
-#include "host/host.h"
+#include "host/host_win.h"
 #include "host/run_mode.h"
 #include "res/resource_ids.h"
 

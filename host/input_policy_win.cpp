@@ -1,14 +1,15 @@
 // When the saver ends, and keeping its window inert while it runs.
 //
-// SaverWindowProc sees every message first and handles the few that belong
-// to the host (input method, cursor, refused system commands, the preview's
-// help forwarding); DefScreenSaverProc is what the scene calls for everything
-// it does not answer, and turns input into a posted WM_CLOSE. The arithmetic
-// (mouse travel, the 200 ms rule) is in close_policy.cpp.
+// SaverWindowProc sees every message first: it handles the few that belong to
+// the host (input method, cursor, refused system commands, the preview's help
+// forwarding), decides every close before the scene sees it, and hands the
+// rest to the scene. DefScreenSaverProc is what the scene calls for whatever
+// it does not answer: it turns input into a posted close request. Both only
+// translate messages into events; closeAnswer (close_policy.cpp) decides.
 #include <windows.h>
 
 #include "host/close_policy.h"
-#include "host/host.h"
+#include "host/host_win.h"
 
 static void postClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
@@ -28,6 +29,10 @@ static void restoreInputMethod(HWND window) {
   }
 }
 
+static void hideCursorUnlessPreviewing() {
+  if (!hostState.previewing) SetCursor(nullptr);
+}
+
 // WM_HELP points to a HELPINFO record: the system refuses to post it, and only a
 // sent message carries the record across to the parent's process. The send is
 // bounded so that a hung control panel cannot hang the preview.
@@ -41,8 +46,29 @@ static void forwardToParent(HWND parent, UINT message, LPARAM lParam) {
   }
 }
 
-static void hideCursorUnlessPreviewing() {
-  if (!hostState.previewing) SetCursor(nullptr);
+static CloseState closeState() {
+  return {hostState.previewing != FALSE,
+          hostState.closing != FALSE,
+          hostState.checkingPassword != FALSE,
+          hostState.starting != FALSE,
+          hostState.legacyPlatform != FALSE,
+          hostState.verifyPwd != nullptr,
+          GetTickCount(),
+          hostState.lastPasswordCheck};
+}
+
+// The scene starts inside WM_CREATE; a close asked meanwhile is posted again
+// once the start is over, and one that could not start ends with no close.
+static LRESULT startScene(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  hostState.starting = TRUE;
+  const LRESULT started = ScreenSaverProc(window, message, wParam, lParam);
+  hostState.starting = FALSE;
+  if (started == 0) {
+    hostState.closing = TRUE;  // the scene has ended the loop itself
+  } else if (hostState.closeDeferred) {
+    postClose(window);
+  }
+  return started;
 }
 
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -51,6 +77,9 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       detachInputMethod(window);
       GetCursorPos(&hostState.lastCursor);
       hideCursorUnlessPreviewing();
+      return startScene(window, message, wParam, lParam);
+    case WM_CLOSE:
+      if (!ConfirmClose(window)) return 0;  // the window stays
       break;
     case WM_DESTROY:
       restoreInputMethod(window);
@@ -92,73 +121,63 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return ScreenSaverProc(window, message, wParam, lParam);
 }
 
+// The close event a message stands for, if any. The pointer's travel is
+// measured from its real position: a window shown under a resting pointer
+// gets a move without travel.
+static bool eventOf(UINT message, WPARAM wParam, SaverEvent& event, uint32_t& travel, POINT& pointer) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: event = SaverEvent::Key; return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: event = SaverEvent::Button; return true;
+    case WM_MOUSEMOVE:
+      GetCursorPos(&pointer);
+      travel = cursorTravel(hostState.lastCursor.x, hostState.lastCursor.y, pointer.x, pointer.y);
+      event = SaverEvent::MouseMove;
+      return true;
+    case WM_ACTIVATEAPP: event = SaverEvent::ActivationLost; return !wParam;
+    case WM_POWER: event = SaverEvent::PowerEvent; return wParam == PWR_CRITICALRESUME;
+    case WM_POWERBROADCAST: event = SaverEvent::PowerEvent; return true;
+    default:
+      event = SaverEvent::AutoPlay;
+      return hostState.autoPlayMessage != 0 && message == hostState.autoPlayMessage;
+  }
+}
+
 // What the scene calls for every message it does not answer itself.
 LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!hostState.previewing && !hostState.closing) {
-    if (message == WM_CLOSE) {
-      if (!PasswordAllowsClose(window)) return 0;  // refused: the window stays
-    } else if (message == WM_APP) {
-      // The password check, sent by ConfirmClose to this window.
-      if (hostState.legacyPlatform) return hostState.verifyPwd ? hostState.verifyPwd(window) : 1;
-    } else if (!hostState.checkingPassword) {
-      // Input during a check posts no close: the password dialog has it.
-      switch (message) {
-        case WM_SHOWWINDOW:
-          if (wParam) SetCursor(nullptr);
-          break;
-        case WM_ACTIVATEAPP:
-          if (!wParam) postClose(window);
-          break;
-        case WM_SETCURSOR: SetCursor(nullptr); return TRUE;
-        case WM_POWER:
-          if (wParam == PWR_CRITICALRESUME) postClose(window);
-          break;
-        case WM_POWERBROADCAST:
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN: postClose(window); break;
-        case WM_MOUSEMOVE: {
-          // The pointer's real position, not the message's: a window shown
-          // under a resting pointer gets a move without travel.
-          POINT p;
-          GetCursorPos(&p);
-          if (cursorTravelExceeds(hostState.lastCursor.x, hostState.lastCursor.y, p.x, p.y, hostState.moveThreshold)) {
-            postClose(window);
-            hostState.lastCursor = p;
-          }
-          break;
-        }
-        default: break;
-      }
-    }
+  if (message == WM_CLOSE && !ConfirmClose(window)) return 0;
+  const bool inert = hostState.previewing || hostState.closing;
+  if (message == WM_APP && !inert && hostState.legacyPlatform) {
+    // The password check, sent by ConfirmClose to this window.
+    return hostState.verifyPwd ? hostState.verifyPwd(window) : 1;
   }
-  if (hostState.autoPlayMessage != 0 && message == hostState.autoPlayMessage) {
-    // A disc was inserted: end the saver, and keep AutoPlay from running past
-    // a password that is in force.
-    postClose(window);
-    return hostState.verifyPwd ? TRUE : FALSE;
+  if (!inert && !hostState.checkingPassword) {
+    if (message == WM_SETCURSOR) {
+      SetCursor(nullptr);
+      return TRUE;
+    }
+    if (message == WM_SHOWWINDOW && wParam) SetCursor(nullptr);
+  }
+  SaverEvent event;
+  uint32_t travel = 0;
+  POINT pointer = {};
+  if (eventOf(message, wParam, event, travel, pointer)) {
+    if (closeAnswer(event, closeState(), travel) == CloseAnswer::Request) {
+      postClose(window);
+      if (event == SaverEvent::MouseMove) hostState.lastCursor = pointer;
+    }
+    // A disc was inserted: AutoPlay is cancelled while a password is in force.
+    if (event == SaverEvent::AutoPlay) return hostState.verifyPwd ? TRUE : FALSE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-BOOL PasswordAllowsClose(HWND window) {
-  if (!hostState.legacyPlatform || ConfirmClose(window)) return TRUE;
-  GetCursorPos(&hostState.lastCursor);
-  return FALSE;
-}
-
-BOOL ConfirmClose(HWND window) {
-  if (hostState.checkingPassword || hostState.closing) return FALSE;
-  if (!hostState.verifyPwd) {
-    hostState.closing = TRUE;
-    return TRUE;
-  }
-  if (passwordCheckTooRecent(GetTickCount(), hostState.lastPasswordCheck)) return FALSE;
-
+// The password module asks; the timers queued meanwhile would draw over the
+// dialog's start. Returns whether the check let the saver end.
+static BOOL askPassword(HWND window) {
   hostState.checkingPassword = TRUE;
-  // Frames queued while the close was decided would draw over the dialog's start.
   MSG pending;
   PeekMessageA(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
   PeekMessageA(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
@@ -167,4 +186,17 @@ BOOL ConfirmClose(HWND window) {
   if (!hostState.closing) SetCursor(nullptr);
   hostState.lastPasswordCheck = GetTickCount();  // after the dialog has closed
   return hostState.closing;
+}
+
+BOOL ConfirmClose(HWND window) {
+  switch (closeAnswer(SaverEvent::CloseRequest, closeState())) {
+    case CloseAnswer::Defer: hostState.closeDeferred = TRUE; return FALSE;
+    case CloseAnswer::Close: hostState.closing = TRUE; return TRUE;
+    case CloseAnswer::Ask:
+      if (askPassword(window)) return TRUE;
+      break;
+    default: break;  // refused, or already closing
+  }
+  GetCursorPos(&hostState.lastCursor);  // the mouse must travel anew before the next request
+  return FALSE;
 }

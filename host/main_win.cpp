@@ -2,6 +2,6 @@
 // so that the tests under Wine can link it.
 #include <windows.h>
 
-#include "host/host.h"
+#include "host/host_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { SaverEntry(); }

@@ -3,7 +3,7 @@
 // loaded around the loop.
 #include <windows.h>
 
-#include "host/host.h"
+#include "host/host_win.h"
 #include "res/resource_ids.h"
 
 static const char saverClassName[] = "WindowsScreenSaverClass";

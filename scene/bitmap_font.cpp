@@ -4,20 +4,19 @@
 
 namespace {
 
-constexpr int cellsPerRow = 16;
 // One cell in texture coordinates: 16 / 256 = 1 / 16, exact in binary.
-constexpr float cellSize = 0.0625f;
+constexpr float cellSize = float(fontCellSide) / float(fontAtlasSide);
 
 }  // namespace
 
 GlyphCell glyphCell(int glyph) {
   const int g = glyph & (fontGlyphCount - 1);
   GlyphCell cell{};
-  cell.u0 = static_cast<float>(g % cellsPerRow) * cellSize;
+  cell.u0 = static_cast<float>(g % fontCellsPerRow) * cellSize;
   cell.u1 = cell.u0 + cellSize;
   // t1 = 1 - row x 1/16: the first stored row of a texture is t = 0, so
   // glyph 0 lies in the atlas's last 16 stored rows.
-  cell.t1 = 1.0f - static_cast<float>(g / cellsPerRow) * cellSize;
+  cell.t1 = 1.0f - static_cast<float>(g / fontCellsPerRow) * cellSize;
   cell.t0 = cell.t1 - cellSize;
   return cell;
 }

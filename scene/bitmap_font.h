@@ -22,6 +22,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "assets/font_atlas.h"
+
 // One glyph's rectangle in the atlas, in texture coordinates. t1 is the upper
 // edge: cell rows count from the top of the picture (t = 1) downwards.
 struct GlyphCell {
@@ -31,11 +33,11 @@ struct GlyphCell {
   float t1;
 };
 
-constexpr int fontGlyphCount = 256;  // one display list per atlas cell
-constexpr int fontGlyphsPerSet = 128;
+// One display list per atlas cell (fontGlyphCount), each fontCellSide pixels
+// square and advancing as much.
+constexpr int fontGlyphsPerSet = fontGlyphCount / 2;
 constexpr int fontFirstCode = 32;              // the space: glyph 0 of each set
 constexpr int fontLastCode = 126;              // '~': the last code any text uses
-constexpr int fontGlyphSide = 16;              // pixels per cell, and the advance
 constexpr std::size_t fontTextCapacity = 256;  // formatted texts keep 255 bytes
 
 // Cell g of the atlas: column g % 16, row g / 16 from the top. g outside
@@ -69,6 +71,9 @@ class BitmapFont {
 
   // Deletes the lists if they were built; otherwise makes no GL call.
   void deleteLists();
+
+  // The context that held the lists is gone, and the lists with it: no GL call.
+  void forgetLists() { listsBuilt_ = false; }
 
   // The text coordinate system, in pixels: 800 x 600 until this is called.
   void setViewSize(std::int32_t width, std::int32_t height) {

@@ -23,13 +23,13 @@ void compileGlyph(GLuint list, int glyph) {
   glTexCoord2f(cell.u0, cell.t0);
   glVertex2i(0, 0);
   glTexCoord2f(cell.u1, cell.t0);
-  glVertex2i(fontGlyphSide, 0);
+  glVertex2i(fontCellSide, 0);
   glTexCoord2f(cell.u1, cell.t1);
-  glVertex2i(fontGlyphSide, fontGlyphSide);
+  glVertex2i(fontCellSide, fontCellSide);
   glTexCoord2f(cell.u0, cell.t1);
-  glVertex2i(0, fontGlyphSide);
+  glVertex2i(0, fontCellSide);
   glEnd();
-  glTranslated(fontGlyphSide, 0.0, 0.0);
+  glTranslated(fontCellSide, 0.0, 0.0);
   glEndList();
 }
 

@@ -8,15 +8,9 @@
 //
 // Not here: the overlay's layout and the banner's scroll (overlay.cpp), the
 // camera curves (camera.cpp), timing (the frame meter).
-#include "scene/scene.h"
-
-#include "config/settings.h"
-#include "scene/overlay.h"
+#include "scene/scene_win.h"
 
 namespace {
-
-SphereAngles sphereAngles;  // lunar 30, Earth 60 degrees at the start
-IntroBanner introBanner;
 
 // Light-model ambient colours: the stars and the glow are drawn fully lit;
 // the spheres' night sides get faint starlight, or nothing without stars.
@@ -37,12 +31,12 @@ constexpr GLfloat earthDistance = 18.0f;  // from the lunar centre, in its equat
 // The stars, then the light: the camera is already on the matrix, so the
 // light stays fixed in the scene at (0, 0, 100), far beyond the lunar sphere
 // on the +z axis, however the camera moves.
-void drawStarsAndLight() {
+void drawStarsAndLight(const Scene& scene) {
   glPushMatrix();
-  if (settings.showStars) {
-    smallStars.draw();
-    mediumStars.draw();
-    largeStars.draw();
+  if (scene.options.settings.showStars) {
+    scene.smallStars.draw();
+    scene.mediumStars.draw();
+    scene.largeStars.draw();
   }
   glTranslatef(0.0f, 0.0f, 100.0f);
   glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
@@ -51,12 +45,12 @@ void drawStarsAndLight() {
 
 // A 4 x 4 quad at z = 21.7 in the direction of the light, added with a
 // screen-like blend that brightens what is behind it. Depth test stays on.
-void drawSunGlow() {
+void drawSunGlow(const Scene& scene) {
   glPushMatrix();
   glTranslated(0.0, 0.0, 22.0);
   glColor3f(1.0f, 1.0f, 0.8f);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, sunGlowTexture);
+  glBindTexture(GL_TEXTURE_2D, scene.sunGlowTexture);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glBegin(GL_QUADS);
@@ -77,20 +71,20 @@ void drawSunGlow() {
 // The lunar sphere turns about its vertical axis; the Earth's offset comes
 // after that turn, so it hangs over one point of the surface and circles with
 // it while spinning on its own axis. Leaves texturing on for the caller.
-void drawSpheres() {
+void drawSpheres(const Scene& scene) {
   glColor3f(1.0f, 1.0f, 1.0f);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, lunarTexture);
+  glBindTexture(GL_TEXTURE_2D, scene.lunarTexture);
   glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);  // GLU's polar axis (z) points up (+y)
-  glRotatef(sphereAngles.lunarAngle, 0.0f, 0.0f, 1.0f);
-  if (lunarQuadric != nullptr) {
-    gluSphere(lunarQuadric, lunarRadius, lunarSlices, lunarStacks);
+  glRotatef(scene.angles.lunarAngle, 0.0f, 0.0f, 1.0f);
+  if (scene.lunarQuadric != nullptr) {
+    gluSphere(scene.lunarQuadric, lunarRadius, lunarSlices, lunarStacks);
   }
-  if (settings.showEarth && earthQuadric != nullptr) {
-    glBindTexture(GL_TEXTURE_2D, earthTexture);
+  if (scene.options.settings.showEarth && scene.earthQuadric != nullptr) {
+    glBindTexture(GL_TEXTURE_2D, scene.earthTexture);
     glTranslatef(0.0f, earthDistance, 0.0f);
-    glRotatef(sphereAngles.earthAngle, 0.0f, 0.0f, 1.0f);
-    gluSphere(earthQuadric, earthRadius, earthSlices, earthStacks);
+    glRotatef(scene.angles.earthAngle, 0.0f, 0.0f, 1.0f);
+    gluSphere(scene.earthQuadric, earthRadius, earthSlices, earthStacks);
   }
 }
 
@@ -101,39 +95,41 @@ LocalTime readLocalTime() {
 }
 
 // Every text twice with glyph set 0: the black shadow, then the coloured copy.
-void drawOverlay(float framesPerSecond) {
-  const OverlayFlags flags{showLogo, settings.showInfo, settings.showFps, settings.showTime};
+void drawOverlay(Scene& scene, float framesPerSecond) {
+  const Settings& settings = scene.options.settings;
+  const OverlayFlags flags{scene.showLogo, settings.showInfo, settings.showFps, settings.showTime};
   OverlayFrame frame;
-  frame.screenWidth = screenWidth;
-  frame.screenHeight = screenHeight;
+  frame.screenWidth = scene.screenWidth;
+  frame.screenHeight = scene.screenHeight;
   frame.framesPerSecond = framesPerSecond;
   if (overlayShowsClock(flags)) {
     frame.localTime = readLocalTime();  // once, for the time, date and weekday
   }
-  const OverlayLayout layout = layOutOverlay(flags, frame, introBanner);
+  const OverlayLayout layout = layOutOverlay(flags, frame, scene.banner);
   for (std::size_t i = 0; i < layout.count; ++i) {
     const OverlayItem& item = layout.items[i];
-    font.print(shadowColor.red, shadowColor.green, shadowColor.blue, item.shadowX, item.shadowY, 0, "%s", item.text);
-    font.print(item.color.red, item.color.green, item.color.blue, item.colorX, item.colorY, 0, "%s", item.text);
+    scene.font.print(shadowColor.red, shadowColor.green, shadowColor.blue, item.shadowX, item.shadowY, 0, "%s",
+                     item.text);
+    scene.font.print(item.color.red, item.color.green, item.color.blue, item.colorX, item.colorY, 0, "%s", item.text);
   }
 }
 
 }  // namespace
 
-void renderFrame() {
-  const float framesPerSecond = measureFrameRate();
+void renderFrame(Scene& scene) {
+  const float framesPerSecond = measureFrameRate(scene);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  advanceSphereAngles(sphereAngles, settings.animationRate);
+  advanceSphereAngles(scene.angles, scene.options.settings.animationRate);
 
   glPushMatrix();  // the scene matrix
-  camera.update();
+  scene.camera.update();
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, fullAmbient);
-  drawStarsAndLight();
-  drawSunGlow();
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, settings.showStars ? starlightAmbient : darkAmbient);
-  drawSpheres();
+  drawStarsAndLight(scene);
+  drawSunGlow(scene);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, scene.options.settings.showStars ? starlightAmbient : darkAmbient);
+  drawSpheres(scene);
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
 
-  drawOverlay(framesPerSecond);
+  drawOverlay(scene, framesPerSecond);
 }

@@ -4,10 +4,7 @@
 // The pixel format request is fixed and whatever format the system proposes
 // is taken without comparing: a device that offers only a 16- or 24-bit depth
 // buffer must still show the saver.
-#include "scene/scene.h"
-
-HDC deviceContext = nullptr;
-HGLRC renderingContext = nullptr;
+#include "scene/scene_win.h"
 
 static PIXELFORMATDESCRIPTOR sceneFormat() {
   PIXELFORMATDESCRIPTOR format = {};
@@ -21,38 +18,38 @@ static PIXELFORMATDESCRIPTOR sceneFormat() {
   return format;
 }
 
-bool createRenderingContext() {
+bool createRenderingContext(Scene& scene) {
   const PIXELFORMATDESCRIPTOR format = sceneFormat();
-  deviceContext = GetDC(saverWindow);
-  if (!deviceContext) {
-    showSceneError("Failed to get a window Device Ccontext!");
+  scene.deviceContext = GetDC(scene.saverWindow);
+  if (!scene.deviceContext) {
+    showSceneError(scene, "Failed to get a window Device Ccontext!");
     return false;
   }
-  const int index = ChoosePixelFormat(deviceContext, &format);
+  const int index = ChoosePixelFormat(scene.deviceContext, &format);
   if (index == 0) {
-    showSceneError("Failed to find a suitable Pixel Format!");
+    showSceneError(scene, "Failed to find a suitable Pixel Format!");
     return false;
   }
-  if (!SetPixelFormat(deviceContext, index, &format)) {
-    showSceneError("Failed to set the Pixel Format!");
+  if (!SetPixelFormat(scene.deviceContext, index, &format)) {
+    showSceneError(scene, "Failed to set the Pixel Format!");
     return false;
   }
-  renderingContext = wglCreateContext(deviceContext);
-  if (!renderingContext) {
-    showSceneError("Failed to create Render Device Context!");
+  scene.renderingContext = wglCreateContext(scene.deviceContext);
+  if (!scene.renderingContext) {
+    showSceneError(scene, "Failed to create Render Device Context!");
     return false;
   }
-  if (!wglMakeCurrent(deviceContext, renderingContext)) {
-    showSceneError("Failed to set current Render Device Context!");
+  if (!wglMakeCurrent(scene.deviceContext, scene.renderingContext)) {
+    showSceneError(scene, "Failed to set current Render Device Context!");
     return false;
   }
   return true;
 }
 
-void setUpProjection(int32_t width, int32_t height) {
+void setUpProjection(Scene& scene, int32_t width, int32_t height) {
   if (height == 0) height = 1;  // a zero-high client area would divide by zero
   glViewport(0, 0, width, height);
-  font.setViewSize(width, height);
+  scene.font.setViewSize(width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   const float nearPlane = 0.1f;  // kept single precision: the depth range has always been this
@@ -65,23 +62,25 @@ void setUpProjection(int32_t width, int32_t height) {
 
 // Only what is held is released, so a start that stopped halfway and a
 // second call (WM_CLOSE, then WM_DESTROY) are both safe. Textures and display
-// lists go with the context.
-void releaseRenderingContext() {
-  if (lunarQuadric) {
-    gluDeleteQuadric(lunarQuadric);
-    lunarQuadric = nullptr;
+// lists go with the context: the font forgets its lists then, so that nothing
+// calls GL for them later.
+void releaseRenderingContext(Scene& scene) {
+  if (scene.lunarQuadric) {
+    gluDeleteQuadric(scene.lunarQuadric);
+    scene.lunarQuadric = nullptr;
   }
-  if (earthQuadric) {
-    gluDeleteQuadric(earthQuadric);
-    earthQuadric = nullptr;
+  if (scene.earthQuadric) {
+    gluDeleteQuadric(scene.earthQuadric);
+    scene.earthQuadric = nullptr;
   }
-  if (deviceContext) wglMakeCurrent(deviceContext, nullptr);
-  if (renderingContext) {
-    wglDeleteContext(renderingContext);
-    renderingContext = nullptr;
+  if (scene.deviceContext) wglMakeCurrent(scene.deviceContext, nullptr);
+  if (scene.renderingContext) {
+    wglDeleteContext(scene.renderingContext);
+    scene.renderingContext = nullptr;
+    scene.font.forgetLists();
   }
-  if (deviceContext) {
-    ReleaseDC(saverWindow, deviceContext);
-    deviceContext = nullptr;
+  if (scene.deviceContext) {
+    ReleaseDC(scene.saverWindow, scene.deviceContext);
+    scene.deviceContext = nullptr;
   }
 }

@@ -95,8 +95,7 @@ const char* weekdayName(int dayOfWeek) {
 }
 
 std::int32_t weekdayOffset(int dayOfWeek) {
-  // 16 pixels per glyph, ending 12 pixels from the right edge.
-  return 16 * static_cast<std::int32_t>(std::strlen(weekdayName(dayOfWeek))) + 12;
+  return fontCellSide * static_cast<std::int32_t>(std::strlen(weekdayName(dayOfWeek))) + 12;
 }
 
 // ---- Logo ------------------------------------------------------------------
@@ -115,18 +114,16 @@ const LogoLetters logoLetters = {{
 std::int32_t logoLetterAdvance(std::int32_t visibleWidth) { return std::clamp<std::int32_t>(visibleWidth + 1, 8, 15); }
 
 std::int32_t glyphVisibleWidth(const std::uint8_t* atlas, std::size_t atlasSize, int glyph) {
-  constexpr int atlasSide = 256;
-  constexpr int cellSide = 16;
-  if (atlas == nullptr || atlasSize < fontAtlasSize || glyph < 0 || glyph > 255) {
+  if (atlas == nullptr || atlasSize < fontAtlasBytes || glyph < 0 || glyph >= fontGlyphCount) {
     return -1;
   }
-  const int left = (glyph % cellSide) * cellSide;
+  const int left = (glyph % fontCellsPerRow) * fontCellSide;
   // Cell rows count from the top of the picture; stored rows from the bottom.
-  const int topRow = atlasSide - 1 - (glyph / cellSide) * cellSide;
+  const int topRow = fontAtlasSide - 1 - (glyph / fontCellsPerRow) * fontCellSide;
   std::int32_t width = 0;
-  for (int y = 0; y < cellSide; ++y) {
-    const std::uint8_t* row = atlas + static_cast<std::size_t>(topRow - y) * atlasSide + left;
-    for (int x = cellSide - 1; x >= width; --x) {
+  for (int y = 0; y < fontCellSide; ++y) {
+    const std::uint8_t* row = atlas + static_cast<std::size_t>(topRow - y) * fontAtlasSide + left;
+    for (int x = fontCellSide - 1; x >= width; --x) {
       if (row[x] != 0) {
         width = x + 1;
         break;

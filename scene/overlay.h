@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "assets/font_atlas.h"
+
 // ---- Sphere angles ---------------------------------------------------------
 
 struct SphereAngles {
@@ -61,8 +63,8 @@ void formatDateText(const LocalTime& time, char* out, std::size_t size);
 // "SUNDAY" .. "SATURDAY"; "" for a day outside 0..6.
 const char* weekdayName(int dayOfWeek);
 
-// Distance of the weekday's start from the right edge, d = 16 x letters + 12,
-// so that every name ends 12 pixels from the edge.
+// Distance of the weekday's start from the right edge, d = 16 x letters + 12
+// (16: a glyph's advance), so that every name ends 12 pixels from the edge.
 std::int32_t weekdayOffset(int dayOfWeek);
 
 // ---- Logo ------------------------------------------------------------------
@@ -84,10 +86,6 @@ extern const LogoLetters logoLetters;
 // Shadow-to-shadow distance after a glyph: its visible width plus one column
 // of space, kept within 8..15 pixels.
 std::int32_t logoLetterAdvance(std::int32_t visibleWidth);
-
-// The font atlas: 256 x 256 one-byte samples, rows bottom-up, 16 x 16 cells of
-// 16 x 16 pixels; glyph g in column g % 16 and row g / 16 counted from the top.
-constexpr std::size_t fontAtlasSize = 256 * 256;
 
 // Rightmost column of glyph g holding a non-zero sample, plus 1 (0 for an
 // empty cell); -1 when the atlas is too small or g is outside 0..255.

@@ -1,129 +1,95 @@
 // The scene's window procedure: starts the scene when the saver window is
 // created, draws and presents one frame per timer tick, and stops the scene
 // on close or destroy. Everything else goes to the host's default handling.
-#include "scene/scene.h"
-
-#include "assets/texture_loader.h"
-#include "config/settings.h"
+//
+// Whether a close goes ahead is the host's decision, made before the close is
+// passed on here: the scene ends when it is told to.
 #include "config/settings_store_win.h"
-#include "host/host.h"
-#include "scene/frame_meter.h"
-#include "scene/star_layer.h"
+#include "host/screen_saver_win.h"
+#include "scene/scene_win.h"
 
-HWND saverWindow = nullptr;
-Settings settings = initialSettings();
-int32_t screenWidth = 0;
-int32_t screenHeight = 0;
-bool showLogo = false;
+namespace {
 
-static constexpr UINT_PTR frameTimer = 1;
-static constexpr UINT framePeriodMs = 10;
+constexpr UINT_PTR frameTimer = 1;
+constexpr UINT framePeriodMs = 10;
 
-// A start that failed ends the process with -1 rather than 0, so that a
-// caller can tell a saver that never drew from one that ended normally.
-static bool startFailed = false;
+Scene scene;  // the one scene of the process
 
-// The start runs inside WM_CREATE, and its message boxes run modal loops that
-// dispatch this window's messages. Closing the first box moves the activation
-// away, which asks for a close; handled there, it would release the context
-// in the middle of the start and end the next box before anyone saw it. So a
-// close that arrives during the start waits for the start to finish.
-static bool starting = false;
-static bool closeDeferred = false;
-
-void showSceneError(const char* text) { MessageBoxA(saverWindow, text, "Error", MB_OK | MB_ICONERROR); }
-
-static int64_t counterFrequency() {
+int64_t counterFrequency() {
   LARGE_INTEGER frequency;
   return QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
 
-static int64_t counterNow() {
+int64_t counterNow() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   return now.QuadPart;
 }
 
-static FrameMeter frameMeter;
+// The scene's end: what the start obtained is released, and the message loop
+// ends, with -1 when the scene never started.
+void endScene(HWND window) {
+  stopScene(scene);
+  KillTimer(window, frameTimer);
+  PostQuitMessage(scene.startFailed ? -1 : 0);
+}
 
-float measureFrameRate() {
+}  // namespace
+
+void showSceneError(const Scene& owner, const char* text) {
+  MessageBoxA(owner.saverWindow, text, "Error", MB_OK | MB_ICONERROR);
+}
+
+float measureFrameRate(Scene& started) {
   static const PerformanceCounter counter{counterFrequency, counterNow};
-  return frameMeter.measure(counter);
+  return started.frameMeter.measure(counter);
 }
 
-// The preview is a thumbnail: no text, fewer and finer stars, the smallest
-// pictures. In memory only; the registry is not touched.
-void applyPreviewOverrides() {
-  settings.showInfo = false;
-  settings.starsAmount = 3000;
-  starPointSizeMax = starPointSizeMin;
-  settings.textureQuality = 0;
-}
-
-bool startScene(BOOL previewing) {
-  showLogo = previewing != FALSE;
-  if (!createRenderingContext()) return false;
-  if (!LoadSettings(settings, saverWindow)) return false;
-  if (previewing) applyPreviewOverrides();
-  if (!loadTextures(settings.textureQuality, saverWindow)) {
-    showSceneError("Failed to load textures!");
+bool startScene(Scene& started, HWND window, bool previewing) {
+  started.saverWindow = window;
+  started.showLogo = previewing;
+  if (!createRenderingContext(started)) return false;
+  if (!LoadSettings(started.options.settings, window)) return false;
+  if (previewing) applyPreviewOverrides(started.options);
+  if (!loadTextures(started.pictures, started.options.settings.textureQuality, window)) {
+    showSceneError(started, "Failed to load textures!");
     return false;
   }
   RECT client = {};
-  GetClientRect(saverWindow, &client);
-  screenWidth = client.right;
-  screenHeight = client.bottom;
-  setUpScene();
-  setUpProjection(client.right, client.bottom);
+  GetClientRect(window, &client);
+  started.screenWidth = client.right;
+  started.screenHeight = client.bottom;
+  setUpScene(started);
+  setUpProjection(started, client.right, client.bottom);
   return true;
 }
 
-void stopScene() { releaseRenderingContext(); }
-
-static void closeScene(HWND window) {
-  stopScene();
-  KillTimer(window, frameTimer);
-  PostQuitMessage(startFailed ? -1 : 0);
-}
+void stopScene(Scene& started) { releaseRenderingContext(started); }
 
 LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      saverWindow = window;
-      starting = true;
-      startFailed = !startScene(hostState.previewing);
-      starting = false;
-      if (startFailed) {
-        SendMessageA(window, WM_CLOSE, 0, 0);
-      } else if (closeDeferred) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
+    case WM_CREATE: {
+      // The host makes the preview a child of the control panel's window, the
+      // full-screen saver a pop-up.
+      const bool previewing = (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
+      const bool started = startScene(scene, window, previewing);
+      if (started && !SetTimer(window, frameTimer, framePeriodMs, nullptr)) {
+        showSceneError(scene, "Failed to set a frame timer!");
+      } else if (started) {
+        return frameTimer;
       }
-      // Armed even after a failed start: the quit message already posted ends
-      // the loop before any tick is handled, so no frame is drawn.
-      if (!SetTimer(window, frameTimer, framePeriodMs, nullptr)) {
-        showSceneError("Failed to set a frame timer!");
-        startFailed = true;
-        SendMessageA(window, WM_CLOSE, 0, 0);
-        return 0;
-      }
-      return frameTimer;
+      // Ended at once: no frame is drawn, and the host knows from the answer.
+      scene.startFailed = true;
+      endScene(window);
+      return 0;
+    }
     case WM_TIMER:
       glFlush();
-      renderFrame();
-      SwapBuffers(deviceContext);
+      renderFrame(scene);
+      SwapBuffers(scene.deviceContext);
       return 0;
     case WM_CLOSE:
-      if (starting) {
-        closeDeferred = true;
-        return 0;
-      }
-      // The scene answers the close itself, so this is where a password in
-      // force (older Windows family) must be given; otherwise any key would
-      // end a password-protected saver. A start that failed goes regardless.
-      if (!startFailed && !PasswordAllowsClose(window)) return 0;
-      closeScene(window);
-      return 0;
-    case WM_DESTROY: closeScene(window); return 0;
+    case WM_DESTROY: endScene(window); return 0;
     default: return DefScreenSaverProc(window, message, wParam, lParam);
   }
 }

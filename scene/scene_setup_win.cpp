@@ -8,29 +8,10 @@
 //
 // Not here: decoding (assets/), the projection (gl_context_win.cpp), any
 // per-frame state (frame_win.cpp).
-#include "scene/scene.h"
+#include <initializer_list>
 
-#include "assets/rgb_image.h"
-#include "assets/texture_loader.h"
-#include "config/settings.h"
-
-GLUquadric* lunarQuadric = nullptr;
-GLUquadric* earthQuadric = nullptr;
-
-// Defined together in this order: static objects of one file are constructed
-// in the order of their definitions (and destroyed in reverse).
-BitmapFont font;
-Camera camera;
-StarLayer smallStars;
-StarLayer mediumStars;
-StarLayer largeStars;
-
-GLuint lunarTexture = 0;
-GLuint earthTexture = 0;
-GLuint sunGlowTexture = 0;
-GLuint fontTexture = 0;
-GLenum textureMinFilter = GL_LINEAR_MIPMAP_LINEAR;
-GLenum textureMagFilter = GL_LINEAR;
+#include "assets/font_atlas.h"
+#include "scene/scene_win.h"
 
 namespace {
 
@@ -46,8 +27,6 @@ constexpr FilterChoice filterChoices[] = {
     {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR},  // 2 "Trilinear"
 };
 constexpr int filterChoiceCount = sizeof filterChoices / sizeof filterChoices[0];
-
-constexpr GLsizei fontAtlasSide = 256;
 
 // State for the whole run. Texturing, blending and point smoothing are
 // switched on only around the drawing that needs them.
@@ -79,12 +58,12 @@ GLUquadric* newTexturedQuadric() {
   return quadric;
 }
 
-void chooseFilters(int textureFiltration) {
+void chooseFilters(Scene& scene, int textureFiltration) {
   // The settings keep the value within 0..2; anything else gets their fallback, 2.
   const bool known = textureFiltration >= 0 && textureFiltration < filterChoiceCount;
   const FilterChoice& choice = filterChoices[known ? textureFiltration : filterChoiceCount - 1];
-  textureMinFilter = choice.minFilter;
-  textureMagFilter = choice.magFilter;
+  scene.textureMinFilter = choice.minFilter;
+  scene.textureMagFilter = choice.magFilter;
 }
 
 // One luminance channel, filtered linearly whatever the setting, no mipmaps.
@@ -102,12 +81,12 @@ GLuint uploadFontAtlas(const RgbImage& atlas) {
 // A decoded picture with its full mipmap chain (built for every filter
 // choice). Rows come bottom-up, the order GL expects. GLU scales a picture
 // larger than the implementation's maximum texture size down.
-GLuint uploadPicture(const RgbImage& image, GLenum pixelFormat) {
+GLuint uploadPicture(const Scene& scene, const RgbImage& image, GLenum pixelFormat) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(textureMinFilter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(textureMagFilter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(scene.textureMinFilter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(scene.textureMagFilter));
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, pixelFormat, GL_UNSIGNED_BYTE, image.pixels);
@@ -119,44 +98,45 @@ GLuint uploadPicture(const RgbImage& image, GLenum pixelFormat) {
 // and blue trade places. The packs store the glow pale blue for that reason,
 // and it shows warm, white at the centre; the slightly bluish grey surface
 // shows slightly warm. That is the look of the scene.
-void uploadPictures() {
-  lunarTexture = uploadPicture(*lunarMap, GL_RGB);
-  earthTexture = uploadPicture(*earthMap, GL_BGR_EXT);
-  sunGlowTexture = uploadPicture(*sunGlowImage, GL_RGB);
+void uploadPictures(Scene& scene) {
+  scene.lunarTexture = uploadPicture(scene, *scene.pictures.lunarMap, GL_RGB);
+  scene.earthTexture = uploadPicture(scene, *scene.pictures.earthMap, GL_BGR_EXT);
+  scene.sunGlowTexture = uploadPicture(scene, *scene.pictures.sunGlowImage, GL_RGB);
 }
 
 // Both paths start at angle 0 unless the settings ask for a random start.
-void aimCamera() {
-  configureSceneCamera(camera, settings.cameraRate);
-  if (settings.randomCamera) {
-    camera.randomize();
+void aimCamera(Scene& scene) {
+  configureSceneCamera(scene.camera, scene.options.settings.cameraRate);
+  if (scene.options.settings.randomCamera) {
+    scene.camera.randomize();
   }
 }
 
 // Three layers on one sphere: many tiny stars, fewer medium, a few large.
 // Layers generated within the same second share their first positions, so
 // some small stars show a larger dot on top; that is part of the look.
-void generateStars() {
-  const StarLayerCounts counts = starLayerCounts(settings.starsAmount);
-  const float mediumSize = starPointSizeMedium(starPointSizeMin, starPointSizeMax);
-  smallStars.generate(starFieldRadius, counts.small, starPointSizeMin, 1.0f, 1.0f, 1.0f);
-  mediumStars.generate(starFieldRadius, counts.medium, mediumSize, 1.0f, 1.0f, 1.0f);
-  largeStars.generate(starFieldRadius, counts.large, starPointSizeMax, 1.0f, 1.0f, 1.0f);
-  smallStars.setSmooth(settings.smoothStars);
-  mediumStars.setSmooth(settings.smoothStars);
-  largeStars.setSmooth(settings.smoothStars);
+void generateStars(Scene& scene) {
+  const SceneOptions& options = scene.options;
+  const StarLayerCounts counts = starLayerCounts(options.settings.starsAmount);
+  const float mediumSize = starPointSizeMedium(options.starPointSizeMin, options.starPointSizeMax);
+  scene.smallStars.generate(starFieldRadius, counts.small, options.starPointSizeMin, 1.0f, 1.0f, 1.0f);
+  scene.mediumStars.generate(starFieldRadius, counts.medium, mediumSize, 1.0f, 1.0f, 1.0f);
+  scene.largeStars.generate(starFieldRadius, counts.large, options.starPointSizeMax, 1.0f, 1.0f, 1.0f);
+  for (StarLayer* layer : {&scene.smallStars, &scene.mediumStars, &scene.largeStars}) {
+    layer->setSmooth(options.settings.smoothStars);
+  }
 }
 
 }  // namespace
 
-void setUpScene() {
+void setUpScene(Scene& scene) {
   fixGlState();
-  lunarQuadric = newTexturedQuadric();
-  earthQuadric = newTexturedQuadric();
-  chooseFilters(settings.textureFiltration);
-  fontTexture = uploadFontAtlas(*fontAtlasImage);
-  uploadPictures();
-  font.init(fontTexture);
-  aimCamera();
-  generateStars();
+  scene.lunarQuadric = newTexturedQuadric();
+  scene.earthQuadric = newTexturedQuadric();
+  chooseFilters(scene, scene.options.settings.textureFiltration);
+  scene.fontTexture = uploadFontAtlas(*scene.pictures.fontAtlasImage);
+  uploadPictures(scene);
+  scene.font.init(scene.fontTexture);
+  aimCamera(scene);
+  generateStars(scene);
 }

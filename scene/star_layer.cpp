@@ -10,9 +10,6 @@
 
 #include "scene/scene_random.h"
 
-float starPointSizeMin = 0.1f;
-float starPointSizeMax = 2.2f;
-
 float starPointSizeMedium(float sizeMin, float sizeMax) { return sizeMin + (sizeMax - sizeMin) * 0.5f; }
 
 namespace {

@@ -13,11 +13,6 @@
 // The sphere all three layers lie on.
 constexpr float starFieldRadius = 22.6f;
 
-// Point sizes of the smallest and largest layer. Variables, not constants:
-// the preview lowers starPointSizeMax to starPointSizeMin before set-up.
-extern float starPointSizeMin;  // 0.1
-extern float starPointSizeMax;  // 2.2
-
 // The medium layer's point size: halfway between the two.
 float starPointSizeMedium(float sizeMin, float sizeMax);
 

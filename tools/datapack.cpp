@@ -25,6 +25,9 @@
 
 namespace {
 
+void printHeaderMessage(void*, const char* text) { std::fprintf(stderr, "datapack: decoder: %s\n", text); }
+const JpegMessages printed{printHeaderMessage, nullptr};
+
 bool readFile(const char* path, std::vector<uint8_t>& bytes) {
   FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
@@ -182,7 +185,8 @@ int decode(int argc, char** argv) {
     }
     image = images[index - 1];
   }
-  RgbImage* picture = plain ? decodeJpegPlain(image.data, image.length) : decodeJpeg(image.data, image.length);
+  RgbImage* picture =
+      plain ? decodeJpegPlain(image.data, image.length, printed) : decodeJpeg(image.data, image.length, printed);
   if (picture == nullptr) return std::fprintf(stderr, "datapack: cannot decode %s\n", argv[2]), 1;
   const bool written = writeFile(argv[3], toBmp(*picture));
   std::printf("%s: %d x %d\n", argv[3], picture->width, picture->height);
@@ -191,12 +195,9 @@ int decode(int argc, char** argv) {
   return 0;
 }
 
-void printHeaderMessage(const char* text) { std::fprintf(stderr, "datapack: decoder: %s\n", text); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  setJpegMessageHook(printHeaderMessage);
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "build") return build(argc, argv);
   if (command == "verify") return verify(argc, argv);

@@ -37,11 +37,13 @@
 #include <string>
 #include <vector>
 
+#include "assets/font_atlas.h"
+
 namespace {
 
-constexpr int kAtlasSize = 256;
-constexpr int kCell = 16;
-constexpr int kCellsPerRow = kAtlasSize / kCell;  // 16
+constexpr int kAtlasSize = fontAtlasSide;
+constexpr int kCell = fontCellSide;
+constexpr int kCellsPerRow = fontCellsPerRow;
 constexpr int kGlyphsPerSet = 128;
 constexpr int kFirstCode = 32;                             // the space, glyph 0 of a set
 constexpr int kLastCode = kFirstCode + kGlyphsPerSet - 1;  // 159

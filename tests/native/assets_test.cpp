@@ -346,8 +346,9 @@ TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
 
 // Each refusal shows the one message (a zero size none) and leaves nothing to decode.
 TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
-  static std::vector<std::string> messages;
-  setJpegMessageHook([](const char* text) { messages.push_back(text); });
+  std::vector<std::string> messages;
+  const JpegMessages collect{[](void* to, const char* text) { static_cast<decltype(messages)*>(to)->push_back(text); },
+                             &messages};
   const Parts p;
   const Bytes whole = join({kSoi, p.body()}), frame = join({kSoi, p.q0, p.q1, p.frame});
   const auto withFrame = [&](const Bytes& sof) { return join({kSoi, p.q0, p.q1, sof, kHuffman, p.tail}); };
@@ -380,7 +381,7 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
   uint8_t pixels[4 * 24 * 8];
   for (const auto& [name, stream, fault] : cases) {
     messages.clear();
-    JpegDecoder decoder;
+    JpegDecoder decoder(collect);
     int32_t width = 0, height = 0, start = 0;
     EXPECT_FALSE(decoder.readHeader(stream.data(), int32_t(stream.size()), width, height, start)) << name;
     EXPECT_EQ(fault, decoder.headerFault()) << name << ": " << jpegHeaderFaultText(decoder.headerFault());
@@ -388,7 +389,6 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
     EXPECT_FALSE(decoder.decodeImage(stream.data(), pixels) || decoder.decodeImagePlain(stream.data(), pixels));
     EXPECT_EQ(nullptr, decodeJpeg(stream.data(), int32_t(stream.size()))) << name;
   }
-  setJpegMessageHook(nullptr);
   JpegDecoder fresh;  // no header read at all
   EXPECT_FALSE(fresh.decodeImage(whole.data(), pixels) || fresh.decodeImagePlain(whole.data(), pixels));
   EXPECT_EQ(nullptr, decodeJpeg(nullptr, 100));

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "host/close_policy.h"
 #include "host/run_mode.h"
 #include "scene/camera.h"
 #include "scene/frame_meter.h"
@@ -59,6 +60,34 @@ TEST(RunModeScan, HandleNumberAndProgramName) {
   // With 0x81 a lead byte, the quote after it is part of the character, not the end of the name.
   const auto dbcs = [](const char* p) { return p + (*p == 0 ? 0 : *p == '\x81' && p[1] ? 2 : 1); };
   EXPECT_STREQ("/s", skipProgramName("\"a\x81\"b\" /s", dbcs));
+}
+
+// What a close request or an input event makes of the saver in each state: N nothing, Q request a close, D defer
+// it, F refuse it, A ask the password, C close. State letters: p previewing, c closing, k checking a password,
+// s starting, l older family, w a password in force; the last check 1000 ticks before, or 150 across the wrap.
+TEST(ClosePolicy, EachEventInEachState) {
+  const auto state = [](const char* flags, uint32_t sinceCheck = 1000) {
+    const auto has = [&](char flag) { return std::strchr(flags, flag) != nullptr; };
+    return CloseState{has('p'), has('c'), has('k'), has('s'), has('l'), has('w'), sinceCheck - 50, 0xFFFFFFCEu};
+  };
+  using E = SaverEvent;
+  const std::tuple<E, const char*, uint32_t, char> cases[] = {
+      {E::CloseRequest, "", 0, 'C'},    {E::CloseRequest, "s", 0, 'D'},   {E::CloseRequest, "c", 0, 'N'},
+      {E::CloseRequest, "pl", 0, 'C'},  {E::CloseRequest, "l", 0, 'C'},   {E::CloseRequest, "lw", 0, 'A'},
+      {E::CloseRequest, "lwk", 0, 'F'}, {E::CloseRequest, "w", 0, 'C'},   {E::CloseRequest, "lwc", 0, 'N'},
+      {E::Key, "", 0, 'Q'},             {E::Button, "", 0, 'Q'},          {E::ActivationLost, "", 0, 'Q'},
+      {E::PowerEvent, "", 0, 'Q'},      {E::Key, "p", 0, 'N'},            {E::Button, "c", 0, 'N'},
+      {E::Key, "k", 0, 'N'},            {E::AutoPlay, "pck", 0, 'Q'},     {E::MouseMove, "", 4, 'N'},
+      {E::MouseMove, "", 5, 'Q'},       {E::MouseMove, "p", 500, 'N'}};
+  const char answers[] = "NQDFAC";  // in the order of CloseAnswer
+  for (const auto& [event, flags, travel, answer] : cases)
+    EXPECT_EQ(answer, answers[int(closeAnswer(event, state(flags), travel))]) << int(event) << " [" << flags << "]";
+  // A refused check is not asked again for 200 ms, counted across the tick count's wrap.
+  for (const auto& [since, answer] : {std::pair<uint32_t, char>{150, 'F'}, {199, 'F'}, {200, 'A'}, {5000, 'A'}})
+    EXPECT_EQ(answer, answers[int(closeAnswer(E::CloseRequest, state("lw", since)))]) << since;
+  EXPECT_EQ('A', answers[int(closeAnswer(E::CloseRequest, {0, 0, 0, 0, 1, 1, 100, noPasswordCheck}))]) << "never asked";
+  EXPECT_EQ(5u, cursorTravel(10, 20, 7, 22));
+  EXPECT_EQ(UINT32_MAX, cursorTravel(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX)) << "no overflow";
 }
 
 // Fixes the clock the scene's generators seed from; setting fixedSeconds moves it.
@@ -328,7 +357,7 @@ TEST(Overlay, TheRestingBannersCreditLineFitsAn800PixelScreen) {
 }
 
 TEST(Overlay, LogoLettersLaidOutByTheGlyphsVisibleWidths) {
-  std::vector<std::uint8_t> atlas(fontAtlasSize, 0);  // glyph g lit in column w - 1 of one row
+  std::vector<std::uint8_t> atlas(fontAtlasBytes, 0);  // glyph g lit in column w - 1 of one row
   const auto light = [&](int glyph, int width, int rowInCell) {
     atlas[size_t(255 - glyph / 16 * 16 - rowInCell) * 256 + size_t(glyph % 16 * 16 + width - 1)] = 1;
   };

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <tuple>
 
-#include "host/host.h"
+#include "host/host_win.h"
 #include "tests/support/import_hook.h"
 #include "tests/support/win_test_support.h"
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/host_win.h"
 #include "tests/support/import_hook.h"
 #include "tests/win/probe_log.h"
 

@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "assets/data_pack.h"
-#include "assets/texture_loader.h"
+#include "assets/texture_loader_win.h"
 #include "res/resource_ids.h"
 #include "tests/support/win_test_support.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "scene/overlay.h"
-#include "scene/scene.h"
+#include "scene/scene_win.h"
 #include "tests/support/win_test_support.h"
 
 using namespace tavrin_test;
@@ -45,12 +45,12 @@ class GlTest : public ::testing::Test {
  protected:
   // Windows stay: without a window manager Wine waits 2 s for each destroyed one.
   void SetUp() override {
-    saverWindow = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, 0, 0, 0, 0);
-    ASSERT_TRUE(saverWindow && createRenderingContext());
+    scene.saverWindow = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, 0, 0, 0, 0);
+    ASSERT_TRUE(scene.saverWindow && createRenderingContext(scene));
     glViewport(0, 0, 800, 600);
     glClear(GL_COLOR_BUFFER_BIT);
   }
-  void TearDown() override { releaseRenderingContext(); }
+  void TearDown() override { releaseRenderingContext(scene); }
 
   static Pixels read(int x, int y, int width, int height) {
     Pixels pixels{width, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
@@ -59,6 +59,7 @@ class GlTest : public ::testing::Test {
     return pixels;
   }
   static bool on(GLenum capability) { return glIsEnabled(capability) == GL_TRUE; }
+  Scene scene;  // its rendering context only
   // Any state as doubles (GL converts), up to a whole matrix.
   static std::array<GLdouble, 16> state(GLenum name) {
     std::array<GLdouble, 16> value{};
@@ -66,23 +67,6 @@ class GlTest : public ::testing::Test {
     return value;
   }
 };
-
-TEST_F(GlTest, CameraUpdateMultipliesTheLookAtOfItsPointsOntoTheModelView) {
-  Camera moving;
-  configureSceneCamera(moving, 1000.0f);  // the fastest speed
-  moving.randomize();
-  for (int frame = 0; frame < 3; ++frame) {
-    std::array<GLdouble, 16> matrices[2];  // after the update, and from gluLookAt of its points
-    for (int pass = 0; pass < 2; ++pass) {
-      glLoadIdentity();
-      glTranslatef(0.0f, 0.0f, -5.0f);
-      const CameraPoint e = moving.eye.position, t = moving.target.position;
-      pass == 0 ? moving.update() : gluLookAt(e.x, e.y, e.z, t.x, t.y, t.z, 0.0, 1.0, 0.0);
-      matrices[pass] = state(GL_MODELVIEW_MATRIX);
-    }
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(matrices[0][i], matrices[1][i], 1e-6) << frame << ": " << i;
-  }
-}
 
 TEST_F(GlTest, StarsNoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
   StarLayer never, refused;

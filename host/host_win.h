@@ -1,14 +1,17 @@
 // The screen-saver host: process entry, run modes, the saver window with its
 // message loop, and the policy that turns input into the end of the saver.
 //
-// The scene plugs in through one window procedure (ScreenSaverProc) and hands
-// every message it does not answer to DefScreenSaverProc. The host owns the
-// older Windows family's password scheme; the scene never sees it.
+// The scene plugs in through the screen-saver contract (screen_saver_win.h).
+// The host owns the older Windows family's password scheme and decides every
+// close (close_policy.h); the scene never sees either.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+
+#include "host/close_policy.h"
+#include "host/screen_saver_win.h"
 
 // "VerifyScreenSavePwd" of the password module: nonzero accepts the close.
 using VerifyPasswordProc = BOOL(WINAPI*)(HWND window);
@@ -25,15 +28,20 @@ struct HostState {
   BOOL previewing = FALSE;  // the saver window is a preview child of another window
   BOOL closing = FALSE;     // a close has been accepted; input and frames are no longer handled
   BOOL checkingPassword = FALSE;
+  // The scene starts inside the window's creation, and its message boxes run
+  // modal loops that dispatch this window's messages: a close asked meanwhile
+  // waits for the start to be over.
+  BOOL starting = FALSE;
+  BOOL closeDeferred = FALSE;
   HMODULE passwordModule = nullptr;
   VerifyPasswordProc verifyPwd = nullptr;
   UINT autoPlayMessage = 0;
   HMODULE imeModule = nullptr;
   AssociateContextProc associateContext = nullptr;
   HANDLE savedImeContext = nullptr;
-  POINT lastCursor = {0, 0};              // reference point of the mouse-travel test, screen pixels
-  DWORD lastPasswordCheck = 0xFFFFFFFFu;  // end of the last password check; all ones: never
-  const uint32_t moveThreshold = 4;       // mouse travel in pixels that is still tolerated
+  POINT lastCursor = {0, 0};                       // reference point of the mouse-travel test, screen pixels
+  DWORD lastPasswordCheck = noPasswordCheck;       // end of the last password check
+  const uint32_t moveThreshold = ::moveThreshold;  // mouse travel in pixels that is still tolerated
 };
 
 extern HostState hostState;
@@ -63,12 +71,8 @@ void UnloadPasswordModule();
 void SetSaverRunning(BOOL running);
 
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether a close request ends the saver, as closeAnswer decides, with what
+// that asks done: a close during the scene's start is deferred, a refusal
+// takes the pointer's position anew (the mouse must travel again), and on the
+// older family with a password in force the password module is asked.
 BOOL ConfirmClose(HWND window);
-// Whether a close request may end the saver: always on the newer family; on
-// the older one only through ConfirmClose (a refusal takes the pointer's
-// position anew, so the mouse must travel again before the next request).
-BOOL PasswordAllowsClose(HWND window);
-
-// The scene's window procedure (scene/saver_proc_win.cpp).
-LRESULT ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
