@@ -65,25 +65,6 @@ extern const std::pair<const char*, DWORD> defaultSettings[12];
 // The twelve values at their defaults but for `changes`.
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes = {});
 
-// Keeps the settings key's values, whatever their types, while it lives and puts them back when it goes: the Wine
-// prefix is shared with `make run`. Every test program keeps them across its run.
-class SettingsKept {
- public:
-  SettingsKept();
-  SettingsKept(const SettingsKept&) = delete;
-  SettingsKept& operator=(const SettingsKept&) = delete;
-  ~SettingsKept();
-
- private:
-  struct Value {
-    std::string name;
-    DWORD type;
-    std::string data;
-  };
-  std::vector<Value> saved_;
-  bool found_ = false;
-};
-
 // While it lives, the settings key (made if missing) has an access list that grants nothing: every way the store
 // can fail at once.
 class LockedSettingsKey {

@@ -133,50 +133,6 @@ const char* const settingsKey = "Software\\Orvane\\Tavrin";
 
 void deleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, settingsKey); }
 
-namespace {
-
-// Test programs rewrite and delete the saver's settings; the prefix is also the one `make run` uses, so each
-// program puts back the values it found when it ends.
-class SettingsKeptAcrossTheRun : public ::testing::Environment {
- public:
-  void SetUp() override { kept_ = std::make_unique<SettingsKept>(); }
-  void TearDown() override { kept_.reset(); }
-
- private:
-  std::unique_ptr<SettingsKept> kept_;
-};
-
-[[maybe_unused]] ::testing::Environment* const settingsKept =
-    ::testing::AddGlobalTestEnvironment(new SettingsKeptAcrossTheRun);
-
-}  // namespace
-
-SettingsKept::SettingsKept() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  char name[256];
-  BYTE data[1024];
-  for (DWORD i = 0;; ++i) {
-    DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-    const LONG result = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result == ERROR_SUCCESS) saved_.push_back({name, type, std::string(reinterpret_cast<char*>(data), dataSize)});
-  }
-  RegCloseKey(key);
-  found_ = true;
-}
-
-SettingsKept::~SettingsKept() {
-  deleteSettingsKey();
-  if (!found_) return;
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0) return;
-  for (const Value& v : saved_) {
-    RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()), DWORD(v.data.size()));
-  }
-  RegCloseKey(key);
-}
-
 void writeSetting(const char* name, DWORD value) { writeValue(settingsKey, name, REG_DWORD, &value, sizeof value); }
 
 bool writeValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {

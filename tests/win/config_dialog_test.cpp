@@ -1,4 +1,5 @@
-// The real tavrin.scr /c driven with the messages a user's clicks produce; controls, registry and exit code read back.
+// The real tavrin.scr /c driven with the messages and input a user's clicks and keys produce; controls, registry and
+// exit code read back. A dialog's twelve values are compared whole, in the order they are stored.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -13,8 +14,14 @@
 #include "tests/support/win_test_support.h"
 
 using namespace tavrin_test;
+using Numbers = std::vector<long>;
 
 namespace {
+
+// The settings page's controls in the order the values are stored: check boxes, trackbars, lists.
+const int controls[] = {IDC_SHOW_EARTH,      IDC_SHOW_STARS,   IDC_SMOOTH_STARS, IDC_STARS_AMOUNT,
+                        IDC_RANDOM_CAMERA,   IDC_SHOW_INFO,    IDC_SHOW_TIME,    IDC_SHOW_FPS,
+                        IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED, IDC_FILTRATION,   IDC_QUALITY};
 
 class ConfigDialog : public ::testing::Test {
  protected:
@@ -46,9 +53,24 @@ class ConfigDialog : public ::testing::Test {
   LRESULT send(int control, UINT message, WPARAM w = 0, LPARAM l = 0) const {
     return SendMessageA(item(control), message, w, l);
   }
-  bool checked(int control) const { return send(control, BM_GETCHECK) == BST_CHECKED; }
-  int enabled(std::initializer_list<int> controls) const {
-    return int(std::count_if(controls.begin(), controls.end(), [&](int c) { return IsWindowEnabled(item(c)); }));
+  // What the twelve controls show: 1 or 0 for a box, a trackbar's position, a list's index.
+  Numbers shown() const {
+    Numbers values;
+    for (int c : controls) {
+      char name[32] = {};
+      GetClassNameA(item(c), name, sizeof name);
+      const std::string kind = name;
+      values.push_back(send(c, kind == "Button" ? BM_GETCHECK : kind == "ComboBox" ? CB_GETCURSEL : TBM_GETPOS));
+    }
+    return values;
+  }
+  static Numbers stored() {
+    Numbers values;
+    for (const auto& [name, ignored] : defaultSettings) values.push_back(long(storedSetting(name)));
+    return values;
+  }
+  int enabled(std::initializer_list<int> ids) const {
+    return int(std::count_if(ids.begin(), ids.end(), [&](int c) { return IsWindowEnabled(item(c)); }));
   }
   bool applyEnabled() const { return IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE; }
   void click(int control) const { send(control, BM_CLICK); }
@@ -61,15 +83,12 @@ class ConfigDialog : public ::testing::Test {
     send(control, TBM_SETPOS, TRUE, to);
     SendMessageA(settingsPage, WM_HSCROLL, MAKEWPARAM(request, to), LPARAM(item(control)));
   }
-
-  // The dialog's keyboard focus, read from this process.
-  HWND focus() const {
+  HWND focus() const {  // the dialog's, read from this process
     GUITHREADINFO info = {sizeof info, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
     GetGUIThreadInfo(saver->threadId(), &info);
     return info.hwndFocus;
   }
-  // A real key press, then time for the dialog to take it.
-  void key(BYTE code, bool shift = false) const {
+  void key(BYTE code, bool shift = false) const {  // a real key press, then time for the dialog to take it
     if (shift) keybd_event(VK_SHIFT, 0, 0, 0);
     keybd_event(code, 0, 0, 0);
     keybd_event(code, 0, KEYEVENTF_KEYUP, 0);
@@ -85,17 +104,18 @@ class ConfigDialog : public ::testing::Test {
   HWND dialog = nullptr, tabs = nullptr, settingsPage = nullptr, aboutPage = nullptr;
 };
 
-TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabledAndTheAboutTab) {
-  // Only exactly 1 is on; out of range, the stars' 30001 is 10000 and the filtration's 3 is 2.
-  const std::pair<const char*, DWORD> values[] = {
-      {"Show Earth", 0},         {"Show Stars", 2},      {"Stars Amount", 30001}, {"Camera Speed", 77},
-      {"Texture Filtartion", 3}, {"Texture Quality", 0}, {"Show FPS", 0}};
-  for (const auto& [name, value] : values) writeSetting(name, value);
+// Only exactly 1 is on; out of range, the stars' 30001 is 10000 and the filtration's 3 is 2 (in memory only). The
+// trackbars take their ranges and pages, the stars' dependants follow " Show Stars", switching tabs is no change.
+TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndTheAboutTab) {
+  writeDefaultSettings({{"Show Earth", 0},
+                        {"Show Stars", 2},
+                        {"Stars Amount", 30001},
+                        {"Camera Speed", 77},
+                        {"Texture Filtartion", 3},
+                        {"Texture Quality", 0},
+                        {"Show FPS", 0}});
   ASSERT_TRUE(open());
-  for (int box : {IDC_SHOW_EARTH, IDC_SHOW_STARS, IDC_SHOW_FPS}) EXPECT_FALSE(checked(box)) << box;
-  for (int box : {IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_INFO, IDC_SHOW_TIME}) EXPECT_TRUE(checked(box)) << box;
-  EXPECT_EQ(send(IDC_STARS_AMOUNT, TBM_GETPOS), 10000);
-  EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 77);
+  EXPECT_EQ(shown(), (Numbers{0, 0, 1, 10000, 1, 1, 1, 0, 30, 77, 2, 0}));
   EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Trilinear");
   EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
   std::vector<std::tuple<LRESULT, LRESULT, LRESULT>> ranges;  // low, high and page size of each trackbar
@@ -105,40 +125,35 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheStoreCorrectsThemWithApplyDisabled
   EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
   // Without TCS_BUTTONS a new focus is a new choice, notified as a click's.
-  SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
-  EXPECT_TRUE(IsWindowVisible(aboutPage) && !IsWindowVisible(settingsPage));
-  SendMessageA(tabs, TCM_SETCURFOCUS, 0, 0);
-  EXPECT_TRUE(IsWindowVisible(settingsPage) && !IsWindowVisible(aboutPage));
+  for (int tab : {1, 0}) {
+    SendMessageA(tabs, TCM_SETCURFOCUS, tab, 0);
+    EXPECT_EQ(IsWindowVisible(aboutPage) != FALSE, tab == 1);
+    EXPECT_EQ(IsWindowVisible(settingsPage) != FALSE, tab == 0);
+  }
   EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
   press(IDCANCEL);
   EXPECT_EQ(saver->exitCode(10000), 0);
-  EXPECT_EQ(storedSetting("Stars Amount"), 30001u) << "opening corrects in memory only";
+  EXPECT_EQ(storedSetting("Stars Amount"), 30001u);
 }
 
+// Each frame's check box enables its own dependants only; a disabled control keeps its state, and OK saves it.
 TEST_F(ConfigDialog, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateOkStillSaves) {
   writeDefaultSettings({{"Smooth Stars", 0}, {"Texture Quality", 0}});
   ASSERT_TRUE(open());
   const auto stars = {IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT}, info = {IDC_SHOW_FPS, IDC_SHOW_TIME};
-  ASSERT_EQ(enabled(stars) + enabled(info), 5);
   click(IDC_SMOOTH_STARS);  // on, then its frame off
   click(IDC_SHOW_STARS);
   EXPECT_EQ(enabled(stars), 0);
-  EXPECT_EQ(enabled(info), 2) << "the information frame does not follow the stars";
+  EXPECT_EQ(enabled(info), 2);
   click(IDC_SHOW_INFO);
   EXPECT_EQ(enabled(info), 0);
   click(IDC_SHOW_STARS);
-  EXPECT_EQ(enabled(stars), 3) << "the stars frame does not follow the information";
-  click(IDC_SHOW_INFO);
-  EXPECT_EQ(enabled(stars) + enabled(info), 5);
-  click(IDC_SHOW_STARS);
-  click(IDC_SHOW_TIME);  // off, then its frame off
-  click(IDC_SHOW_INFO);
-  choose(IDC_QUALITY, 2);  // "High"
+  EXPECT_EQ(enabled(stars), 3);
+  click(IDC_SHOW_TIME);  // off, its frame off
+  choose(IDC_QUALITY, 2);
   press(IDOK);
   EXPECT_EQ(saver->exitCode(10000), 1);
-  EXPECT_EQ(storedSetting("Texture Quality"), 2u);
-  for (const char* off : {"Show Stars", "Show Info", "Show Time"}) EXPECT_EQ(storedSetting(off), 0u) << off;
-  for (const char* on : {"Smooth Stars", "Show FPS"}) EXPECT_EQ(storedSetting(on), 1u) << on;
+  EXPECT_EQ(stored(), (Numbers{1, 1, 1, 10000, 1, 0, 0, 1, 30, 30, 2, 2}));
 }
 
 // Tab and Shift+Tab run through every enabled control of the settings page and the dialog, the tab control among
@@ -149,8 +164,8 @@ TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApp
     ASSERT_TRUE(open());
     ASSERT_TRUE(toFront());
     HWND ok = GetDlgItem(dialog, IDOK);
-    for (int i = 0; ending == VK_ESCAPE && i < 20 && focus() != ok; ++i) key(VK_TAB);
     std::vector<HWND> forward, backward;
+    for (int i = 0; ending == VK_ESCAPE && i < 20 && focus() != ok; ++i) key(VK_TAB);
     while (ending == VK_ESCAPE && (forward.empty() || forward.back() != ok) && forward.size() < 20) {
       key(VK_TAB);
       forward.push_back(focus());
@@ -206,34 +221,25 @@ TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
   EXPECT_EQ(cursorOver(FindWindowExA(aboutPage, nullptr, "Static", "Contact / Report bugs:")), page);
 }
 
-// With the key unreadable: one message over the dialog, which then shows what the settings hold before any load
-// (the trackbars keep their ranges); a failed OK says so over the disabled dialog, which stays open for Cancel.
-TEST_F(ConfigDialog, WithTheKeyLockedItShowsTheValuesBeforeAnyLoadAndAFailedSaveIsNoConfirmation) {
+// With the key unreadable: one message over the dialog, which then shows what the settings hold before any read
+// (the speed trackbars keep their range's 1); a failed OK says so over the disabled dialog, which stays for Cancel.
+TEST_F(ConfigDialog, WithTheKeyLockedItShowsTheValuesBeforeAnyReadAndAFailedSaveIsNoConfirmation) {
   LockedSettingsKey locked;
-  std::vector<std::string> shown;  // message boxes: text, and whether the dialog owned it and was disabled
+  std::vector<std::string> boxes;  // text, and whether the dialog owned the box and was disabled meanwhile
   const auto dismissBox = [&](DWORD timeoutMs) {
     HWND box = waitForWindow("#32770", "Error", saver->id(), timeoutMs), owner = GetWindow(box, GW_OWNER);
-    if (!box) return false;
-    waitUntil([&] { return GetDlgItem(box, 0xFFFF) != nullptr; }, 3000);
-    shown.push_back(windowText(GetDlgItem(box, 0xFFFF)) +
-                    (windowText(owner) == "Tavrin Screen Saver Configurator" ? " over the dialog" : " elsewhere") +
-                    (IsWindowEnabled(owner) ? "" : ", disabled"));
+    if (!box || !waitUntil([&] { return GetDlgItem(box, 0xFFFF) != nullptr; }, 3000)) return false;
+    const bool dialogs = windowText(owner) == "Tavrin Screen Saver Configurator" && !IsWindowEnabled(owner);
+    boxes.push_back(windowText(GetDlgItem(box, 0xFFFF)) + (dialogs ? " over the disabled dialog" : " elsewhere"));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return waitUntil([&] { return !IsWindow(box); }, 5000);
   };
   saver = std::make_unique<ChildProcess>();
   ASSERT_TRUE(saver->start("/c"));
   ASSERT_TRUE(dismissBox(10000));
-  ASSERT_TRUE(open(nullptr));  // the dialog of the running process
+  ASSERT_TRUE(open(nullptr));
   EXPECT_FALSE(dismissBox(500)) << "a second message";
-  for (int box : {IDC_SHOW_EARTH, IDC_SHOW_STARS, IDC_SMOOTH_STARS, IDC_SHOW_INFO, IDC_SHOW_FPS, IDC_SHOW_TIME})
-    EXPECT_TRUE(checked(box)) << box;
-  EXPECT_FALSE(checked(IDC_RANDOM_CAMERA));
-  EXPECT_EQ(send(IDC_STARS_AMOUNT, TBM_GETPOS), 20000);
-  EXPECT_EQ(send(IDC_ANIMATION_SPEED, TBM_GETPOS), 1);
-  EXPECT_EQ(send(IDC_CAMERA_SPEED, TBM_GETPOS), 1);
-  EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Linear");
-  EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
+  EXPECT_EQ(shown(), (Numbers{1, 1, 1, 20000, 0, 1, 1, 1, 1, 1, 0, 0}));
   click(IDC_SHOW_EARTH);
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(dismissBox(10000));
@@ -241,11 +247,11 @@ TEST_F(ConfigDialog, WithTheKeyLockedItShowsTheValuesBeforeAnyLoadAndAFailedSave
   EXPECT_TRUE(applyEnabled()) << "nothing was stored";
   press(IDCANCEL);
   EXPECT_EQ(saver->exitCode(10000), 0);
-  EXPECT_EQ(shown, (std::vector<std::string>{"Failed to open regestry key! over the dialog, disabled",
-                                             "Failed to open regestry key! over the dialog, disabled"}));
+  EXPECT_EQ(boxes, std::vector<std::string>(2, "Failed to open regestry key! over the disabled dialog"));
 }
 
-// Each trackbar first: a drag is a change only once it ends.
+// A drag is a change only once it ends; Apply writes every value (the key deleted behind the dialog's back), disables
+// itself, and what it wrote stays after Cancel.
 TEST_F(ConfigDialog, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
   ASSERT_TRUE(open());
   const std::pair<int, int> drags[] = {{IDC_STARS_AMOUNT, 25000}, {IDC_ANIMATION_SPEED, 1}, {IDC_CAMERA_SPEED, 100}};
@@ -261,17 +267,14 @@ TEST_F(ConfigDialog, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAnd
   for (int box : {IDC_SHOW_EARTH, IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_FPS}) click(box);
   choose(IDC_FILTRATION, 0);
   choose(IDC_QUALITY, 1);
-  deleteSettingsKey();  // gone behind the dialog's back: Apply writes every value, changed or not
+  deleteSettingsKey();
   press(IDC_APPLY);
   EXPECT_FALSE(applyEnabled());
-  const std::pair<const char*, DWORD> expected[] = {
-      {"Show Earth", 0},      {"Show Stars", 1},     {"Smooth Stars", 0},       {"Stars Amount", 25000},
-      {"Random Camera", 0},   {"Show Info", 1},      {"Show FPS", 0},           {"Show Time", 1},
-      {"Animation Speed", 1}, {"Camera Speed", 100}, {"Texture Filtartion", 0}, {"Texture Quality", 1}};
-  for (const auto& [name, value] : expected) EXPECT_EQ(storedSetting(name), value) << name << " after Apply";
+  const Numbers applied = {0, 1, 0, 25000, 0, 1, 1, 0, 1, 100, 0, 1};
+  EXPECT_EQ(stored(), applied);
   press(IDCANCEL);
   EXPECT_EQ(saver->exitCode(10000), 0);
-  for (const auto& [name, value] : expected) EXPECT_EQ(storedSetting(name), value) << name << " after Cancel";
+  EXPECT_EQ(stored(), applied);
 }
 
 // The given window owns the dialog, else the one in front; with no argument none (Wine takes small numbers as handles'

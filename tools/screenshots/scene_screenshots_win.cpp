@@ -32,7 +32,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "\\";
-  const SettingsKept kept;
   writeDefaultSettings({{"Random Camera", 0}});
   bool ok = saveFrame("/s", 400, folder + "full-screen.bmp");
 
