@@ -10,6 +10,6 @@ target_link_libraries(tavrin_bench_probe PRIVATE tavrin_win)
 tavrin_warnings(tavrin_bench_probe)
 
 add_executable(bench_scene "${CMAKE_CURRENT_LIST_DIR}/scene_bench_win.cpp")
-target_link_libraries(bench_scene PRIVATE tavrin_test_support)
+target_link_libraries(bench_scene PRIVATE tavrin_harness)
 add_dependencies(bench_scene tavrin_bench_probe)
 tavrin_warnings(bench_scene)

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ bool readReport(const std::string& path, Report& report) {
 bool runProbe(const std::string& path, Report& report) {
   DeleteFileA(path.c_str());
   SetEnvironmentVariableA("TAVRIN_BENCH_REPORT", path.c_str());
-  tavrin_test::ChildProcess probe;
-  if (!probe.start("/s", tavrin_test::siblingPath("tavrin_bench_probe.scr"))) return false;
+  harness::ChildProcess probe;
+  if (!probe.start("/s", harness::siblingPath("tavrin_bench_probe.scr"))) return false;
   DWORD code = 0;
   if (!probe.waitForExit(120000, &code)) {
     std::fprintf(stderr, "the probe did not finish\n");
@@ -82,7 +82,7 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int main() {
-  tavrin_test::writeDefaultSettings();
+  harness::writeDefaultSettings();
   std::printf("bench_scene: tavrin.scr /s at %dx%d, default settings (texture quality 2), %d runs\n",
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), runs);
   std::printf("start-up in ms from process creation: first presented frame = decode + upload + rest\n");
@@ -95,7 +95,7 @@ int main() {
   std::vector<Figures> all;
   for (int run = 1; run <= runs; ++run) {
     Report report;
-    if (!runProbe(tavrin_test::siblingPath("bench-scene-report.txt"), report)) {
+    if (!runProbe(harness::siblingPath("bench-scene-report.txt"), report)) {
       std::fprintf(stderr, "run %d gave no report\n", run);
       return 1;
     }

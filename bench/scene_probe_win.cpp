@@ -30,7 +30,7 @@
 #include <cstring>
 
 #include "host/host_win.h"
-#include "tests/support/import_hook.h"
+#include "tools/harness/import_hook_win.h"
 
 namespace {
 
@@ -194,7 +194,7 @@ BOOL WINAPI timedSwapBuffers(HDC dc) {
 
 template <typename Proc>
 void hook(const char* module, const char* function, Proc replacement, Proc& original) {
-  tavrin_test::redirectImport(module, function, reinterpret_cast<const void*>(replacement),
+  harness::redirectImport(module, function, reinterpret_cast<const void*>(replacement),
                               reinterpret_cast<void**>(&original));
 }
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "res/resource_ids.h"
-#include "tests/support/win_test_support.h"
+#include "tests/support/test_support_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 using Numbers = std::vector<long>;
 
 namespace {

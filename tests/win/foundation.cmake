@@ -5,9 +5,3 @@ tavrin_warnings(foundation_tests)
 tavrin_wine_test(NAME wine.settings.Store TARGET foundation_tests ARGS "--gtest_filter=SettingsStore.*")
 tavrin_wine_test(NAME wine.host.ClosePolicy TARGET foundation_tests ARGS "--gtest_filter=ClosePolicy.*")
 tavrin_wine_test(NAME wine.assets.TextureLoader TARGET foundation_tests ARGS "--gtest_filter=TextureLoader.*")
-
-# The saver with a test hook (see probe_saver_win.cpp).
-add_executable(tavrin_probe WIN32 "${CMAKE_CURRENT_LIST_DIR}/probe_saver_win.cpp" $<TARGET_OBJECTS:tavrin_resources>)
-set_target_properties(tavrin_probe PROPERTIES SUFFIX .scr)
-target_link_libraries(tavrin_probe PRIVATE tavrin_win)
-tavrin_warnings(tavrin_probe)

@@ -11,9 +11,9 @@
 #include "config/settings.h"
 #include "config/settings_store_win.h"
 #include "host/host_win.h"
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 
 namespace {
 

@@ -4,7 +4,7 @@
 // to the log TAVRIN_PROBE_LOG names: "attach", "detach", "exit" (ended loaded), "verify <window>", "change <4 args>".
 #include <windows.h>
 
-#include "tests/win/probe_log.h"
+#include "tools/harness/probe_log.h"
 
 static char logPath[MAX_PATH];
 

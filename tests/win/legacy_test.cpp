@@ -8,10 +8,10 @@
 #include <tuple>
 
 #include "host/host_win.h"
-#include "tests/support/import_hook.h"
-#include "tests/support/win_test_support.h"
+#include "tools/harness/import_hook_win.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -74,8 +74,8 @@ class LegacyCase : public ::testing::Test {
 
 class LegacyPasswordChange : public LegacyCase {};
 
-// The owner given, else the foreground window: for no handle, 0, a window gone and a colon (which stops the digits
-// at once). Without MPR.DLL or its function it ends with 0 silently (a message box would keep it from ending).
+// The owner given, else the foreground window: for 0, a window gone and a colon (which stops the digits at once).
+// Without MPR.DLL or its function it ends with 0 silently (a message box would keep it from ending).
 TEST_F(LegacyPasswordChange, TheServiceIsCalledOnceForTheOwnerOrElseTheForegroundWindowOnlyOnTheOlderFamily) {
   add("tavrin.scr", older);
   add("tavrin.scr", newer);
@@ -91,8 +91,7 @@ TEST_F(LegacyPasswordChange, TheServiceIsCalledOnceForTheOwnerOrElseTheForegroun
   const Lines own = asked(owner), fg = asked(front), bare = {"attach", "detach"}, none;
   const char* mpr = "MPR.DLL";
   const std::tuple<std::string, const char*, const char*, const Lines*> cases[] = {
-      {"/a " + g, older, mpr, &own}, {"-A" + g, older, mpr, &own},       {"/a   " + g + " x", older, mpr, &own},
-      {"/a", older, mpr, &fg},       {"/a 0", older, mpr, &fg},          {"/a " + gone, older, mpr, &fg},
+      {"/a " + g, older, mpr, &own}, {"/a 0", older, mpr, &fg},          {"/a " + gone, older, mpr, &fg},
       {"/a:" + o, older, mpr, &fg},  {"/a 1234", older, nullptr, &none}, {"/a 1234", older, "BARE.DLL", &bare},
       {"/a 1234", newer, mpr, &none}};
   for (const auto& [arguments, program, module, expected] : cases) {
@@ -175,11 +174,10 @@ LRESULT CALLBACK passingScene(HWND window, UINT message, WPARAM wParam, LPARAM l
   return message == WM_TIMER ? 0 : DefScreenSaverProc(window, message, wParam, lParam);
 }
 
-// GetTickCount through this program's import reads the test's clock: a check can end just before the wrap, or last 1 s.
+// GetTickCount through this program's import reads the test's clock: a check can last a second.
 DWORD(WINAPI* realTickCount)();
-std::atomic<bool> clockFrozen;
-std::atomic<DWORD> frozenTicks, clockOffset;
-DWORD WINAPI testTickCount() { return clockFrozen ? frozenTicks.load() : realTickCount() + clockOffset; }
+std::atomic<DWORD> clockOffset;
+DWORD WINAPI testTickCount() { return realTickCount() + clockOffset; }
 
 class LegacyConfirmClose : public LegacyCase {
  protected:
@@ -202,7 +200,6 @@ class LegacyConfirmClose : public LegacyCase {
     hostState.lastCursor = start;
   }
   void TearDown() override {
-    clockFrozen = false;
     clockOffset = 0;
     if (IsWindow(window)) DestroyWindow(window);
     UnloadPasswordModule();
@@ -222,35 +219,26 @@ class LegacyConfirmClose : public LegacyCase {
   POINT start = {};
 };
 
-TEST_F(LegacyConfirmClose, ARefusalKeepsTheWindowAndAsksNothingFor200MsAcrossTheWrapAnAcceptanceEndsIt) {
+// The 200 ms between checks, across the tick count's wrap: the closing policy's own test.
+TEST_F(LegacyConfirmClose, ARefusalKeepsTheWindowAndTakesThePointerAnewAnAcceptanceEndsIt) {
   const POINT moved = {start.x + 40, start.y + 30};  // where the user moves the mouse while asked
   setNumber(testsKey, "Pointer", MAKELONG(moved.x, moved.y));
   EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
-  EXPECT_TRUE(IsWindow(window) && !hostState.closing);
-  EXPECT_TRUE(hostState.lastCursor.x == moved.x && hostState.lastCursor.y == moved.y) << "the cursor taken anew";
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(hostState.closing);
+  EXPECT_EQ(hostState.lastCursor.x, moved.x) << "the pointer taken anew where the check ended";
+  EXPECT_EQ(hostState.lastCursor.y, moved.y);
   EXPECT_EQ(GetCursor(), nullptr) << "the module showed the pointer; a refusal hides it again";
   DefScreenSaverProc(window, WM_MOUSEMOVE, 0, 0);
   EXPECT_FALSE(closePending()) << "the travel counts from where the check ended";
-  long asked = 1;
-  EXPECT_EQ(verifyCalls(), asked);
-
-  clockFrozen = true;
-  for (DWORD refusedAt : {1000u, 0xFFFFFF9Cu}) {  // the second 100 ms before the tick count wraps
-    frozenTicks = refusedAt;
-    EXPECT_FALSE(ConfirmClose(window));
-    EXPECT_EQ(verifyCalls(), ++asked) << refusedAt;
-    for (DWORD later : {50u, 199u, 200u}) {
-      frozenTicks = refusedAt + later;
-      EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
-      EXPECT_EQ(verifyCalls(), later < 200 ? asked : ++asked) << refusedAt << " + " << later;
-    }
-  }
+  EXPECT_EQ(verifyCalls(), 1);
   setNumber(testsKey, "Verdict", 1);
-  frozenTicks = frozenTicks + 200;
+  clockOffset = 200;  // past the 200 ms after the refused check
   SendMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(!IsWindow(window) && hostState.closing && !hostState.checkingPassword);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(hostState.closing);
   EXPECT_FALSE(ConfirmClose(window)) << "already closing";
-  EXPECT_EQ(verifyCalls(), asked + 1);
+  EXPECT_EQ(verifyCalls(), 2);
 }
 
 // The password box's modal loop runs on this thread; a timer callback inside it plays the user.

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 
 namespace {
 

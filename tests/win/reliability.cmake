@@ -1,14 +1,11 @@
-# Bad input against the real saver: damaged packs, a locked settings key and
-# random window messages. The random count is kept short here; tools/soak.sh
-# runs more (TAVRIN_RANDOM_MESSAGES). Command lines are the run-mode scan's
-# unit tests and fuzz target; stored data of every shape, the settings rules'.
+# Bad input against the real saver: damaged packs and a locked settings key.
+# Command lines are the run-mode scan's unit tests' and fuzz target's; stored
+# data of every shape, the settings rules'.
 add_executable(reliability_tests "${CMAKE_CURRENT_LIST_DIR}/reliability_test.cpp" $<TARGET_OBJECTS:tavrin_resources>)
 target_link_libraries(reliability_tests PRIVATE tavrin_win tavrin_test_support gtest_main)
 add_dependencies(reliability_tests tavrin tavrin_probe)
 tavrin_warnings(reliability_tests)
-foreach(suite DamagedResources RandomMessages)
-  tavrin_wine_test(NAME "wine.reliability.${suite}" TARGET reliability_tests ARGS "--gtest_filter=${suite}.*" TIMEOUT 600)
-endforeach()
+tavrin_wine_test(NAME wine.reliability.DamagedResources TARGET reliability_tests TIMEOUT 600)
 
 # The saver for a minute under a resource watcher (make soak runs it for ten).
 add_executable(soak_tests "${CMAKE_CURRENT_LIST_DIR}/soak_test.cpp")

@@ -1,29 +1,22 @@
-// Bad input against the real saver: damaged packs and a locked settings key, random window messages.
-// TAVRIN_RANDOM_MESSAGES and _SEED change the random run (tools/soak.sh runs more).
+// Bad input against the real saver: damaged packs and a locked settings key.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <random>
 #include <tuple>
 
 #include "assets/data_pack.h"
 #include "assets/texture_loader_win.h"
 #include "res/resource_ids.h"
-#include "tests/support/win_test_support.h"
+#include "tests/support/test_support_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 
 namespace {
 
-int environmentNumber(const char* name, int fallback) {
-  char text[32] = {};
-  return GetEnvironmentVariableA(name, text, sizeof text) ? std::atoi(text) : fallback;
-}
 
 TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
   writeDefaultSettings({{"Texture Quality", 0}});  // the smallest pack: quick to start and copy
@@ -98,31 +91,6 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](auto& l) { return !l.rfind("resource ", 0); }) > 0, id != 0)
         << what << ": a pack read";
   }
-}
-
-TEST(RandomMessages, ARunningSaverSurvivesAnyMessageThatDoesNotEndIt) {
-  writeDefaultSettings({{"Texture Quality", 0}});
-  ChildProcess saver;
-  ASSERT_TRUE(saver.start("/s"));
-  HWND window = waitForSaverWindow(saver.id());
-  ASSERT_NE(window, nullptr);
-  // Left out: what ends the saver by design, and input (the input method's keys too, turned into WM_KEYDOWN).
-  const UINT ending[] = {WM_CLOSE,         WM_DESTROY,       WM_QUIT,        WM_ACTIVATEAPP, WM_POWERBROADCAST,
-                         WM_POWER,         WM_SYSCOMMAND,    WM_NCDESTROY,   WM_ENDSESSION,  WM_NCLBUTTONDOWN,
-                         WM_NCRBUTTONDOWN, WM_NCMBUTTONDOWN, WM_IME_KEYDOWN, WM_IME_KEYUP};
-  std::mt19937 random(static_cast<unsigned>(environmentNumber("TAVRIN_RANDOM_SEED", 20261206)));
-  const int messages = environmentNumber("TAVRIN_RANDOM_MESSAGES", 20000);
-  for (int i = 0; i < messages; ++i) {
-    const UINT m = random() % 3 == 0 ? random() % 0x400 : random() % 0x10000;
-    if (std::count(std::begin(ending), std::end(ending), m) || (m >= WM_KEYFIRST && m <= WM_KEYLAST)) continue;
-    if (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) continue;
-    // Posted: the system refuses to post messages that carry pointers.
-    PostMessageA(window, m, random() % 4 ? static_cast<WPARAM>(random()) << (random() % 32) : 0,
-                 random() % 4 ? static_cast<LPARAM>(random()) << (random() % 32) : 0);
-    DWORD_PTR answer = 0;  // now and then the saver must still answer
-    ASSERT_TRUE(i % 500 || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer)) << i;
-  }
-  EXPECT_EQ(saver.endWithKey(window), 0);
 }
 
 }  // namespace

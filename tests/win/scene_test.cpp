@@ -1,5 +1,5 @@
 // The scene under Wine: camera, star layers and font on a real context here (fresh per test), by pixels drawn and state
-// left; the real saver's frames from tavrin_scene_probe.scr, full screen (1024 x 768) and in a preview: with the camera
+// left; the real saver's frames from tavrin_probe.scr, full screen (1024 x 768) and in a preview: with the camera
 // still the moon (radius about 190) stands in the middle, lit on the left; at frame 500 the Earth (32) at (840, 372).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -17,9 +17,9 @@
 
 #include "scene/overlay.h"
 #include "scene/scene_win.h"
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 using Texts = std::vector<std::string>;
 
 namespace {
@@ -245,12 +245,12 @@ struct ExpectedText {
   }
 };
 
-// A frame of tavrin_scene_probe.scr with a still camera, kept as `name`.bmp to look at.
+// A frame of tavrin_probe.scr with a still camera, kept as `name`.bmp to look at.
 bool probeFrame(const std::string& arguments, DWORD showStars, DWORD showEarth, int number, const std::string& name,
                 Screenshot& out, SYSTEMTIME& time) {
   writeDefaultSettings(
       {{"Random Camera", 0}, {"Camera Speed", 1}, {"Show Stars", showStars}, {"Show Earth", showEarth}});
-  return tavrin_test::probeFrame(arguments, number, out, time) && out.saveBmp(siblingPath((name + ".bmp").c_str()));
+  return harness::probeFrame(arguments, number, out, time) && out.saveBmp(siblingPath((name + ".bmp").c_str()));
 }
 
 // Frame 500 with stars and the Earth, then without either.
@@ -304,7 +304,7 @@ TEST(SaverSetUp, FiltersAndStarLayersAsGlHasThem) {
     writeDefaultSettings({{"Texture Quality", 0}, {"Texture Filtartion", filtration}, {"Stars Amount", 9999}});
     DeleteFileA(log.c_str());
     ChildProcess saver;
-    ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_scene_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
+    ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
     ASSERT_TRUE(waitUntil([&] { return linesStartingWith(log, "texture ").size() == 4; }, 30000));
     const std::string m = minFilters[filtration] + " 2601";
     EXPECT_EQ(linesStartingWith(log, "texture "),
@@ -330,7 +330,7 @@ TEST(PreviewPicture, PreviewSettingsAndTheSunGlowAtItsPlace) {
                                 240, nullptr, nullptr, nullptr, nullptr);
   Screenshot s;
   SYSTEMTIME ignored;
-  ASSERT_TRUE(tavrin_test::probeFrame("/p " + std::to_string(uintptr_t(parent)), 2600, s, ignored));
+  ASSERT_TRUE(harness::probeFrame("/p " + std::to_string(uintptr_t(parent)), 2600, s, ignored));
   SetEnvironmentVariableA("TAVRIN_PROBE_LOG", nullptr);
   s.saveBmp(siblingPath("scene-glow.bmp"));
   EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 2550 0.1", "points 300 0.1", "points 150 0.1"}));

@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // scene_screenshots.exe OUT_FOLDER: the pictures of README's "What it looks
-// like", made from the saver's own frames (tavrin_scene_probe.scr writes a
+// like", made from the saver's own frames (tavrin_probe.scr writes a
 // chosen frame from its back buffer; under Wine a preview inside another
 // program's window never reaches the screen, so a screen grab cannot show it).
 //   full-screen.bmp - frame 400 of /s at the display's size
@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/support/win_test_support.h"
+#include "tools/harness/harness_win.h"
 
-using namespace tavrin_test;
+using namespace harness;
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <string>
 
-
 // Appends a line to `path`; others may read and append meanwhile.
 inline void appendLine(const char* path, const char* format, ...) {
   FILE* file = std::fopen(path, "a");

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-namespace tavrin_test {
+namespace harness {
 
 // Replaces each import slot of `function` from `module` ("gdi32.dll") by `replacement`, the real one into `original`.
 inline bool redirectImport(const char* module, const char* function, const void* replacement, void** original) {
@@ -36,4 +36,4 @@ bool redirectImport(const char* module, const char* function, Function replaceme
                         reinterpret_cast<void**>(original));
 }
 
-}  // namespace tavrin_test
+}  // namespace harness

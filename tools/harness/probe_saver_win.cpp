@@ -1,4 +1,4 @@
-// The real saver with probes (built as tavrin_probe.scr and tavrin_scene_probe.scr), switched on by its environment:
+// The real saver with probes (built as tavrin_probe.scr and tavrin_probe.scr), switched on by its environment:
 //   TAVRIN_PROBE=fault  writes through a null pointer in the message loop (through this program's import of
 //     GetMessageA: Wine swallows faults in window procedures and hooks) at the first frame tick;
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "host/host_win.h"
-#include "tests/support/import_hook.h"
-#include "tests/win/probe_log.h"
+#include "tools/harness/import_hook_win.h"
+#include "tools/harness/probe_log.h"
 
 static char logPath[MAX_PATH], dumpPath[MAX_PATH];
 static LONG_PTR framesSeen;
@@ -139,7 +139,7 @@ static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  using tavrin_test::redirectImport;
+  using harness::redirectImport;
   char mode[16] = {};
   GetEnvironmentVariableA("TAVRIN_PROBE", mode, sizeof mode);
   if (std::strcmp(mode, "fault") == 0)

@@ -1,4 +1,5 @@
-// Helpers for the tests under Wine: the real saver as a process, its settings in the registry, windows, the screen.
+// The Windows side of the tests, the benchmarks and the screenshot tool: the real saver (or the probe saver) as a
+// process, its settings in the registry, windows, the screen, and the probe's frames.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace tavrin_test {
+namespace harness {
 
 std::string siblingPath(const char* fileName);  // beside the test program: the build tree's top directory
 inline std::string saverPath() { return siblingPath("tavrin.scr"); }
@@ -65,24 +66,6 @@ extern const std::pair<const char*, DWORD> defaultSettings[12];
 // The twelve values at their defaults but for `changes`.
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes = {});
 
-// While it lives, the settings key (made if missing) has an access list that grants nothing: every way the store
-// can fail at once.
-class LockedSettingsKey {
- public:
-  LockedSettingsKey();
-  LockedSettingsKey(const LockedSettingsKey&) = delete;
-  LockedSettingsKey& operator=(const LockedSettingsKey&) = delete;
-  ~LockedSettingsKey();
-
- private:
-  HKEY key_ = nullptr;  // opened before the lock, so that it can lift it
-};
-
-// Writes to `copy` a copy of `source` (a saver) whose DATAPACK resource `packId` holds `bytes`, or none when `bytes`
-// is null.
-bool copySaverWithPack(const std::string& copy, int packId, const std::vector<uint8_t>* bytes,
-                       const std::string& source = saverPath());
-
 // The screen as 24-bit pixels, read through GDI.
 struct Screenshot {
   int width = 0, height = 0;
@@ -93,8 +76,8 @@ struct Screenshot {
   bool saveBmp(const std::string& path) const;  // for a person to look at when a test fails
 };
 Screenshot captureScreen(const RECT& box);
-// Runs tavrin_scene_probe.scr (beside this program) with `arguments` until it has written frame `number` from its back
+// Runs tavrin_probe.scr (beside this program) with `arguments` until it has written frame `number` from its back
 // buffer (see tests/win/probe_saver_win.cpp), ends it, and reads the frame and the local time it showed.
 bool probeFrame(const std::string& arguments, int number, Screenshot& out, SYSTEMTIME& time);
 
-}  // namespace tavrin_test
+}  // namespace harness
