@@ -72,12 +72,15 @@ TEST(ClosePolicy, EachEventInEachState) {
   };
   using E = SaverEvent;
   const std::tuple<E, const char*, uint32_t, char> cases[] = {
-      {E::CloseRequest, "", 0, 'C'},    {E::CloseRequest, "s", 0, 'D'},   {E::CloseRequest, "c", 0, 'N'},
-      {E::CloseRequest, "pl", 0, 'C'},  {E::CloseRequest, "l", 0, 'C'},   {E::CloseRequest, "lw", 0, 'A'},
-      {E::CloseRequest, "lwk", 0, 'F'}, {E::CloseRequest, "w", 0, 'C'},   {E::CloseRequest, "lwc", 0, 'N'},
-      {E::Key, "", 0, 'Q'},             {E::Button, "", 0, 'Q'},          {E::ActivationLost, "", 0, 'Q'},
-      {E::PowerEvent, "", 0, 'Q'},      {E::Key, "p", 0, 'N'},            {E::Button, "c", 0, 'N'},
-      {E::Key, "k", 0, 'N'},            {E::AutoPlay, "pck", 0, 'Q'},     {E::MouseMove, "", 4, 'N'},
+      {E::CloseRequest, "", 0, 'C'},    {E::CloseRequest, "s", 0, 'D'},
+      {E::CloseRequest, "c", 0, 'N'},   {E::CloseRequest, "pl", 0, 'C'},
+      {E::CloseRequest, "l", 0, 'C'},   {E::CloseRequest, "lw", 0, 'A'},
+      {E::CloseRequest, "lwk", 0, 'F'}, {E::CloseRequest, "w", 0, 'C'},
+      {E::CloseRequest, "lwc", 0, 'N'}, {E::Key, "", 0, 'Q'},
+      {E::Button, "", 0, 'Q'},          {E::ActivationLost, "", 0, 'Q'},
+      {E::PowerEvent, "", 0, 'Q'},      {E::Key, "p", 0, 'N'},
+      {E::Button, "c", 0, 'N'},         {E::Key, "k", 0, 'N'},
+      {E::AutoPlay, "pck", 0, 'Q'},     {E::MouseMove, "", 4, 'N'},
       {E::MouseMove, "", 5, 'Q'},       {E::MouseMove, "p", 500, 'N'}};
   const char answers[] = "NQDFAC";  // in the order of CloseAnswer
   for (const auto& [event, flags, travel, answer] : cases)
@@ -119,7 +122,8 @@ TEST(Camera, FirstFramesOfTheSetUpConfiguration) {
   EXPECT_NEAR(4.39999892, camera.eye.position.x, 1e-7);
   EXPECT_NEAR(0.00216, camera.eye.position.y, 1e-7);
   EXPECT_NEAR(0.000239, camera.eye.position.z, 1e-6);
-  EXPECT_TRUE(camera.target.position.x == 2.8 && camera.target.position.y == 0 && camera.target.position.z == 0);
+  EXPECT_EQ(std::make_tuple(2.8, 0.0, 0.0),
+            std::make_tuple(camera.target.position.x, camera.target.position.y, camera.target.position.z));
   frame(camera);
   EXPECT_EQ(s, camera.eye.angle);  // wrapped on the Rosette seam
   // The Viviani target drawn to start at exactly -2 pi wraps up, then down.
@@ -155,7 +159,8 @@ TEST(Camera, EachWrapRuleAtTheEdgesOfItsRangeAndNoneForAStepOfZeroOrLess) {
     Camera camera;
     camera.target = camera.eye = {PathMode(n / 2 % 4), 1.0, step, angle, {}};
     for (int i = 0; i < 4; ++i) frame(camera);
-    EXPECT_TRUE(camera.target.angle == angle + 4 * step && camera.eye.angle == angle + 4 * step) << n;
+    EXPECT_EQ(std::make_pair(angle + 4 * step, angle + 4 * step), std::make_pair(camera.target.angle, camera.eye.angle))
+        << n;
   }
 }
 
@@ -166,7 +171,7 @@ TEST(Camera, CurvePointsAndThePlainEyeAtTheOrigin) {
       {plain, target, halfPi, 2.0, 0.0, 0.0, 2.0},        {plain, eye, 1.0, 3.0, 0.0, 0.0, 0.0}};
   for (const auto& [mode, role, angle, radius, x, y, z] : cases) {
     const CameraPoint p = pathPosition(mode, role, angle, radius);
-    EXPECT_TRUE(std::abs(p.x - x) < 1e-5 && std::abs(p.y - y) < 1e-5 && std::abs(p.z - z) < 1e-5) << int(mode);
+    for (const auto& [got, want] : {std::pair{p.x, x}, {p.y, y}, {p.z, z}}) EXPECT_NEAR(want, got, 1e-5) << int(mode);
   }
 }
 
@@ -178,7 +183,8 @@ TEST(Camera, RandomizeDrawsTargetFirstFromTheWindowsRuntimeSequence) {
   fixSceneClock((std::int64_t{1} << 32) + 1);
   EXPECT_EQ(41, SceneRandom::fromClock().next());
   SceneRandom lowHigh(kLowHigh), highLow(kHighLow);
-  EXPECT_TRUE(lowHigh.nextUnit() == 0.0 && lowHigh.nextUnit() == 1.0 && highLow.next() == 32767 && !highLow.next());
+  EXPECT_EQ(std::make_pair(0.0, 1.0), std::make_pair(lowHigh.nextUnit(), lowHigh.nextUnit()));
+  EXPECT_EQ(std::make_pair(32767, 0), std::make_pair(highLow.next(), highLow.next()));
   const std::tuple<PathMode, PathMode, std::uint32_t, double, double> cases[] = {
       {viviani, rosette, kLowHigh, -twoPi, twoPi},
       {wave, viviani, kHighLow, fourPi, -twoPi},
@@ -201,7 +207,8 @@ TEST(StarLayer, CountsSphereSeedsAndRefusals) {
       {3000, 2550, 300, 150}, {9999, 8499, 999, 499}, {10000, 8500, 1000, 500}, {30000, 25500, 3000, 1500}};
   for (const auto& [amount, small, medium, large] : cases) {
     const StarLayerCounts counts = starLayerCounts(amount);
-    EXPECT_TRUE(counts.small == small && counts.medium == medium && counts.large == large) << amount;
+    EXPECT_EQ(std::make_tuple(small, medium, large), std::make_tuple(counts.small, counts.medium, counts.large))
+        << amount;
   }
   EXPECT_EQ(INT32_MAX, starLayerCounts(0xFFFFFFFFu).small);  // saturates far outside the settings' range
   StarLayer small, medium, other;
@@ -220,16 +227,19 @@ TEST(StarLayer, CountsSphereSeedsAndRefusals) {
   // Refused inputs leave nothing to draw (ASan's leak check sees the replaced and released arrays).
   for (float size : {0.0f, -1.0f, std::nanf("")}) {
     StarLayer layer;
-    EXPECT_FALSE(layer.generate(starFieldRadius, 100, size, 1.0f, 1.0f, 1.0f) || layer.setPointSize(size));
-    EXPECT_TRUE(layer.count() == 0 && layer.pointSize() == 1.0f);
+    EXPECT_FALSE(layer.generate(starFieldRadius, 100, size, 1.0f, 1.0f, 1.0f)) << size;
+    EXPECT_FALSE(layer.setPointSize(size));
+    EXPECT_EQ(std::make_pair(0, 1.0f), std::make_pair(layer.count(), layer.pointSize()));
   }
   StarLayer flat, negative, layer;
-  EXPECT_FALSE(flat.generate(0.0f, 100, 1.0f, 1.0f, 1.0f, 1.0f) || negative.generate(starFieldRadius, -1, 1, 1, 1, 1));
-  EXPECT_TRUE(flat.count() == 0 && flat.radius() == 1.0f && negative.count() == 0 && negative.vertices() == nullptr);
+  EXPECT_FALSE(flat.generate(0.0f, 100, 1.0f, 1.0f, 1.0f, 1.0f));
+  EXPECT_FALSE(negative.generate(starFieldRadius, -1, 1, 1, 1, 1));
+  EXPECT_EQ(std::make_pair(0, 1.0f), std::make_pair(flat.count(), flat.radius()));
+  EXPECT_EQ(nullptr, negative.vertices());
   ASSERT_TRUE(layer.generate(10.0f, 300, 2.0f, 1.0f, 0.5f, 0.25f));
   EXPECT_FALSE(layer.generate(5.0f, 20, 0.0f, 1.0f, 1.0f, 1.0f));  // a failed one leaves nothing of the last
   layer.release();
-  EXPECT_TRUE(layer.count() == 0 && layer.vertices() == nullptr);
+  EXPECT_EQ(nullptr, layer.vertices());
 }
 
 // The frame meter reads the counter through a seam the test moves.
@@ -262,7 +272,8 @@ TEST(FrameMeter, WorkedExampleAlsoOnALargeCounterAndExactly200MsDoesNotUpdate) {
   fakeNow = 5250;
   EXPECT_FLOAT_EQ(1000.0f / (250.0f / 11.0f), meter.measure(fakeCounter));
   fakeFrequency = 0;  // no counter: the meter never starts
-  EXPECT_TRUE(tenFrames(unstarted, 5000, 1000) == 0.0f && unstarted.counterFrequency == 0.0f);
+  EXPECT_EQ(0.0f, tenFrames(unstarted, 5000, 1000));
+  EXPECT_EQ(0.0f, unstarted.counterFrequency);
 }
 
 using Texts = std::vector<std::string>;
@@ -284,13 +295,14 @@ TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
   EXPECT_NEAR(0.12f, angles.earthAngle - 60.0f, 1e-5f);
   for (int i = 0; i < 20000; ++i) {
     advanceSphereAngles(angles, 30 * 0.01f);
-    ASSERT_TRUE(angles.lunarAngle >= 0 && angles.lunarAngle < 360 && angles.earthAngle >= 0 && angles.earthAngle < 360);
+    for (float angle : {angles.lunarAngle, angles.earthAngle}) ASSERT_TRUE(angle >= 0 && angle < 360) << angle;
   }
   IntroBanner banner;
   std::vector<std::int32_t> x{0};  // x[frame], frames counted from 1
   while (banner.introBannerActive && x.size() < 10000) x.push_back(advanceBanner(banner, 1024));
   ASSERT_EQ(3148u, x.size());  // frame 3147 is the last
-  EXPECT_TRUE(x[1] == 1123 && x[1113] == 11 && x[2114] == 9 && x[3147] == -1024);
+  EXPECT_EQ((std::vector<std::int32_t>{1123, 11, 9, -1024}),
+            (std::vector<std::int32_t>{x[1], x[1113], x[2114], x[3147]}));
   for (int i = 1114; i <= 2113; ++i) ASSERT_EQ(10, x[size_t(i)]) << i;
   EXPECT_EQ(-1024, advanceBanner(banner, 1024));  // gone for good
   EXPECT_TRUE(texts(frameWith(false, true, false, false, banner)).empty());
@@ -364,13 +376,13 @@ TEST(Overlay, LogoLettersLaidOutByTheGlyphsVisibleWidths) {
   light('O' - 32, 16, 15);
   light('r' - 32, 3, 0);
   light('v' - 32, 10, 7);
-  EXPECT_TRUE(glyphVisibleWidth(atlas.data(), atlas.size() - 1, 0) == -1 &&
-              glyphVisibleWidth(atlas.data(), atlas.size(), 256) == -1);
+  EXPECT_EQ(-1, glyphVisibleWidth(atlas.data(), atlas.size() - 1, 0));
+  EXPECT_EQ(-1, glyphVisibleWidth(atlas.data(), atlas.size(), 256));
   LogoLetters laid{};
   ASSERT_TRUE(layOutLogoLetters(atlas.data(), atlas.size(), laid));
   const std::int32_t shadows[] = {7, 7 + 15, 22 + 8, 30 + 11, 41 + 8, 49 + 8};
   for (std::size_t i = 0; i < logoLetterCount; ++i) {
-    EXPECT_TRUE(laid[i].shadowX == shadows[i] && laid[i].colorX == (i == 0 ? 5 : shadows[i] - 1)) << i;
+    EXPECT_EQ(std::make_pair(shadows[i], i == 0 ? 5 : shadows[i] - 1), std::make_pair(laid[i].shadowX, laid[i].colorX));
   }
   EXPECT_FALSE(layOutLogoLetters(atlas.data(), 100, laid));
 }

@@ -30,7 +30,7 @@ size_t hidings(const std::string& log) {
 
 // The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: TwoMonitors.
 // The pointer is hidden: no class cursor, and hidden again on every cursor request.
-TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAndOnlyFivePixelsOfTravelEnd) {
+TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsHidesThePointerAndOnlyFivePixelsOfTravelEnd) {
   ChildProcess saver;
   const std::string log = siblingPath("full-screen-probe.log");
   DeleteFileA(log.c_str());
@@ -41,10 +41,7 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAnd
   EXPECT_GE(hidden, 1u) << "hidden at creation";
   EXPECT_EQ(SendMessageA(window, WM_SETCURSOR, WPARAM(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
   EXPECT_EQ(hidings(log), hidden + 1);
-  const auto frames = [&] { return reinterpret_cast<LONG_PTR>(GetPropA(window, "TavrinFrames")); };
-  ASSERT_TRUE(waitUntil([&] { return frames() > 0; }, 10000)) << "no frame at all";
-  const LONG_PTR first = frames();
-  const DWORD start = GetTickCount();
+  ASSERT_TRUE(waitUntil([&] { return GetPropA(window, "TavrinFrames") != nullptr; }, 10000)) << "no frame at all";
   SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Other"));
   EXPECT_EQ(windowText(window), "Screen Saver") << "the title is how a second start finds the window";
   EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_VISIBLE | WS_CAPTION), WS_POPUP | WS_VISIBLE);
@@ -54,7 +51,7 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAnd
   ASSERT_TRUE(second.start("/s"));
   EXPECT_EQ(second.exitCode(), 0);
   Sleep(400);
-  EXPECT_TRUE(saver.running() && GetForegroundWindow() == window);
+  EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(FindWindowExA(nullptr, window, "WindowsScreenSaverClass", "Screen Saver"), nullptr) << "a second window";
 
   for (WPARAM button : {XBUTTON1, XBUTTON2}) PostMessageA(window, WM_XBUTTONDOWN, MAKEWPARAM(0, button), 0);
@@ -63,8 +60,6 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsFramesAtTheTimersPaceAnd
     EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, command, 0), 0) << command;
   }
   EXPECT_TRUE(linesStartingWith(log, "default syscommand ").empty()) << "refused, not passed on";
-  // Not a performance figure (make bench has the rate): a lost tick or a timer that fires once leaves a handful.
-  EXPECT_GT(frames() - first, LONG_PTR((GetTickCount() - start) / 50));
   POINT cursor;
   GetCursorPos(&cursor);
   // Each step small, none more than 4 pixels from the start; then 3 from the last position, 5 from the start.
@@ -139,7 +134,7 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
   EXPECT_EQ(forwarded[1].message, UINT(WM_CONTEXTMENU));
   EXPECT_EQ(forwarded[1].wParam, WPARAM(parent));
   EXPECT_EQ(forwarded[1].lParam, MAKELPARAM(5, 6));
-  EXPECT_TRUE(preview.running() && IsWindow(child));
+  EXPECT_TRUE(IsWindow(child)) << "input does not end a preview";
   DestroyWindow(parent);
   EXPECT_EQ(preview.exitCode(), 0);
 }
@@ -162,7 +157,7 @@ TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatAKey
     ASSERT_TRUE(process.startRaw(copy, "\"" + copy + "\"" + tail));
     HWND shown = nullptr;
     waitUntil([&] { return (shown = visibleWindowOf(process.id())) || !process.running(); }, 10000);
-    EXPECT_TRUE(code ? !shown : shown && shown == waitForSaverWindow(process.id(), 0)) << tail;
+    EXPECT_EQ(shown, code ? nullptr : waitForSaverWindow(process.id(), 0)) << tail;
     if (shown) {
       Sleep(300);  // settled: its first frames drawn, the system's own move of the window done
       SetForegroundWindow(shown);

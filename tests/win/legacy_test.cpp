@@ -149,7 +149,9 @@ TEST_F(LegacyPasswordModule, LoadedOnlyFullScreenClosesAskItTheSettingIsClearedA
         return waitUntil([&] { return events().size() == lines; }, 5000) && !saver.waitForExit(500);
       };
       if (asks) PostMessageA(window, WM_KEYDOWN, 'A', 0);
-      EXPECT_TRUE(!asks || refused(4));
+      if (asks) {
+        EXPECT_TRUE(refused(4));
+      }
       DWORD_PTR answer = 99;  // none
       SendMessageTimeoutA(window, RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
       EXPECT_EQ(answer, DWORD_PTR(asks));
@@ -272,7 +274,9 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
   EXPECT_EQ(closesDuringCheck, 1) << "the nested one only: input posted none";
   EXPECT_FALSE(closePending());
   EXPECT_EQ(verifyCalls(), 1) << "the nested close asked again";
-  EXPECT_TRUE(IsWindow(window) && !hostState.checkingPassword && !hostState.closing);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(hostState.checkingPassword);
+  EXPECT_FALSE(hostState.closing);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST_F(GlTest, StarsNoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPla
   // Any call of the draw would set point size 1, the colour or the smoothing.
   EXPECT_EQ(state(GL_POINT_SIZE)[0], 5.0);
   EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
-  EXPECT_TRUE(on(GL_BLEND) && on(GL_POINT_SMOOTH));
+  EXPECT_EQ(2, on(GL_BLEND) + on(GL_POINT_SMOOTH));
   EXPECT_FALSE(refused.generate(starFieldRadius, 5000, 0.0f, 1.0f, 1.0f, 1.0f));
   refused.draw();
   EXPECT_EQ(read(0, 0, 800, 600).lit(), 0);
@@ -166,7 +166,8 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
     EXPECT_EQ(state(GL_POLYGON_MODE), (std::array<GLdouble, 16>{GL_LINE, GL_POINT}));
     EXPECT_EQ(state(GL_PROJECTION_STACK_DEPTH)[0], 1);
     EXPECT_EQ(state(GL_MODELVIEW_STACK_DEPTH)[0], 2);
-    EXPECT_TRUE(state(GL_PROJECTION_MATRIX) == projection && state(GL_MODELVIEW_MATRIX) == modelView);
+    EXPECT_EQ(state(GL_PROJECTION_MATRIX), projection);
+    EXPECT_EQ(state(GL_MODELVIEW_MATRIX), modelView);
     EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
   }
   glClear(GL_COLOR_BUFFER_BIT);
@@ -174,7 +175,8 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
   glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
   glListBase(5);
   split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
-  EXPECT_TRUE(state(GL_MATRIX_MODE)[0] == GL_PROJECTION && state(GL_LIST_BASE)[0] == 5);
+  EXPECT_EQ(state(GL_MATRIX_MODE)[0], GL_PROJECTION);
+  EXPECT_EQ(state(GL_LIST_BASE)[0], 5);
   EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
   EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
 }
