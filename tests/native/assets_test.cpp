@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -193,29 +192,9 @@ TEST(JpegPixels, AWorkedBlockThroughTheIntegerTransform) {
   EXPECT_EQ(std::vector<int>(expected, expected + 64), samples);
 }
 
-// 20 x 10: 3 x 2 MCUs of 8 x 8, the last column clipped to 4 pixels, the last row to 2; MCU m has luma 128 + 8 (m + 1).
-TEST(JpegPixels, PartialMcusAreClippedAndRowsRunBottomUp) {
-  Bits bits;
-  for (int m = 0; m < 6; ++m) bits.mcu(64);  // DC 64 (m + 1) as differences
-  const Decoded d = decodeBoth(picture(20, 10, bits));
-  ASSERT_EQ(size_t(60 * 10), d.pixels.size());
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(128 + 8 * (3 * (y / 8) + x / 8 + 1), d.at(x, y)[1]) << x << "," << y;
-  }
-  EXPECT_EQ(136, d.pixels[9 * 60]);  // the first MCU's line 0 is buffer row height - 1
-
-  // Width 5: rows of 15 bytes at a stride of 16, the padding unwritten.
-  const Decoded narrow = decodeBoth(picture(5, 3, Bits().mcu(80)), 0x5A);
-  ASSERT_EQ(size_t(48), narrow.pixels.size());
-  for (size_t i = 0; i < 48; ++i) EXPECT_EQ(i % 16 == 15 ? 0x5A : 138, narrow.pixels[i]) << i;
-}
-
-// DC 32767: category 15, fifteen one bits, stuffed as 0xFF 0x00; (4 x 32767) >> 5 = 4095, & 1023 = 1023: wrapped, 127.
-TEST(JpegEntropy, StuffedByteZeroRunsAndARunPastTheEnd) {
-  const Bits bits = Bits().mcu(32767);
-  const Bytes data = bits.flush(), stuffed = {0xFF, 0x00};
-  ASSERT_NE(std::search(data.begin(), data.end(), stuffed.begin(), stuffed.end()), data.end());
-  EXPECT_EQ(127, decodeBoth(picture(8, 8, bits)).at(0, 0)[1]);
+// DC 32767: category 15, fifteen one bits stuffed as 0xFF 0x00; (4 x 32767) >> 5 = 4095, & 1023 = 1023: wrapped, 127.
+TEST(JpegEntropy, ALargestDcWrapsAndZeroRunsEndAtTheBlocksEnd) {
+  EXPECT_EQ(127, decodeBoth(picture(8, 8, Bits().mcu(32767))).at(0, 0)[1]);
 
   // After DC 0: 0xF1 (15 zeros, then 1) at zigzag 16, ZRL to 33, 0x02 (-2) at 33, ZRL to 50, 0xF3 (7) would land on 66:
   // put at 63, it ends the block. Cb and Cr follow.
@@ -232,16 +211,6 @@ TEST(JpegEntropy, StuffedByteZeroRunsAndARunPastTheEnd) {
   for (int i = 0; i < 64; ++i)
     EXPECT_EQ(i == 12 ? 1 : i == 42 ? -2 : i == 63 ? 7 : 0, coefficients[i]) << i;  // natural order
   decodeBoth(stream);
-}
-
-// 0xFF 0xFF 0xD9 in the data: a fill byte, then a marker left pending; zero bits after it: later MCUs repeat the DC.
-TEST(JpegEntropy, MarkerInsideTheDataStopsTheReading) {
-  Bits bits;
-  for (int m = 0; m < 3; ++m) bits.mcu(64);
-  const Bytes data = bits.flush('0'), garbage = {0x9C, 0x47, 0xE1, 0x33, 0x5A, 0xC3, 0x81, 0x7E, 0x12, 0x34};
-  const Decoded d = decodeBoth(join({header(64, 8), data, {0xFF, 0xFF, 0xD9}, garbage}));
-  for (int m = 0; m < 8; ++m) EXPECT_EQ(128 + 8 * std::min(m + 1, 3), d.at(8 * m, 0)[1]) << m;
-  EXPECT_FALSE(d.pixels == decodeBoth(join({header(64, 8), data, garbage})).pixels);  // read as data
 }
 
 // 40 MCUs in a row with DRI 4: ten intervals, each coding its DC from 0; MCU m has luma 128 + 8 (1 + m % 7). A marker
@@ -324,7 +293,7 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
   const JpegMessages collect{[](void* to, const char* text) { static_cast<decltype(messages)*>(to)->push_back(text); },
                              &messages};
   const Parts p;
-  const Bytes whole = join({kSoi, p.body()}), frame = join({kSoi, p.q0, p.q1, p.frame});
+  const Bytes frame = join({kSoi, p.q0, p.q1, p.frame});
   const auto withFrame = [&](const Bytes& sof) { return join({kSoi, p.q0, p.q1, sof, kHuffman, p.tail}); };
   // Three codes of length 1; 765 symbols that fit the code space.
   const Bytes crowded = segment(0xC4, join({{0x00, 3}, Bytes(15, 0), {0, 1, 2}}));
@@ -363,11 +332,6 @@ TEST(JpegMarkers, RefusalsShowTheHeaderMessage) {
     EXPECT_FALSE(decoder.decodeImage(stream.data(), pixels)) << name;
     EXPECT_EQ(nullptr, decodeJpeg(stream.data(), int32_t(stream.size()))) << name;
   }
-  JpegDecoder fresh;  // no header read at all
-  EXPECT_FALSE(fresh.decodeImage(whole.data(), pixels));
-  EXPECT_FALSE(fresh.decodeImagePlain(whole.data(), pixels));
-  EXPECT_EQ(nullptr, decodeJpeg(nullptr, 100));
-  EXPECT_EQ(nullptr, decodeJpeg(whole.data(), -1));
 }
 
 // Only the header is read: the limits must hold before any pixel buffer is asked for.
@@ -432,8 +396,8 @@ TEST(JpegReference, CjpegPicturesMatchLibjpegTurbo) {
   }
 }
 
-// Bad input loses nothing under ASan and UBSan: every prefix of two cjpeg pictures, then damage as broken files have.
-TEST(JpegSafety, PrefixesAndDamagedStreamsEndCleanly) {
+// Bad input loses nothing under ASan and UBSan: every prefix of two cjpeg pictures (the fuzz target damages them).
+TEST(JpegSafety, EveryPrefixEndsCleanly) {
   const Bytes pictures[] = {readFile(kCorpus + "earth-37x21-420-restart.jpg"),
                             readFile(kCorpus + "earth-128x64-pack-picture.jpg")};
   for (const Bytes& picture : pictures) {
@@ -442,21 +406,6 @@ TEST(JpegSafety, PrefixesAndDamagedStreamsEndCleanly) {
       SCOPED_TRACE(length);
       decodeBoth(Bytes(picture.begin(), picture.begin() + long(length)));
     }
-  }
-  std::mt19937 random(1234);
-  for (int trial = 0; trial < 1600; ++trial) {
-    SCOPED_TRACE(trial);
-    Bytes damaged = pictures[trial % 2];
-    for (int hits = 1 + int(random() % 3); hits > 0 && !damaged.empty(); --hits) {
-      // Mostly one byte replaced or put in, sometimes a run cut out: a random byte, a flipped bit, fill, markers.
-      const auto at = damaged.begin() + long(random() % damaged.size());
-      const Bytes with[] = {{},           {uint8_t(random())}, {uint8_t(*at ^ 1u << random() % 8)},  {0xFF},
-                            {0xFF, 0x00}, {0xFF, 0xFF, 0xFF},  {0xFF, uint8_t(0xD0 + random() % 10)}};
-      const Bytes& put = with[random() % 7];
-      const long cut = std::min(long(damaged.end() - at), random() % 4 ? long(random() % 2) : long(random() % 40));
-      damaged.insert(damaged.erase(at, at + cut), put.begin(), put.end());
-    }
-    decodeBoth(damaged);
   }
 }
 
@@ -501,30 +450,13 @@ TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
   }
 }
 
-// The committed atlas: glyphs upright in their cells (the file's first row is the picture's bottom), on one baseline,
-// clear of the next cell; the shipped logo table is the one laid out from it.
-TEST(GlyphAtlas, GlyphsStandUprightInTheirCellsAndTheLogoTableFollowsThem) {
+// The committed atlas: each glyph clear of the next cell; the shipped logo table is the one laid out from it.
+TEST(GlyphAtlas, GlyphsStayInTheirCellsAndTheLogoTableFollowsThem) {
   const Bytes atlas = readFile(TAVRIN_SOURCE_DIR "/res/glyphs.bin");
   ASSERT_EQ(65536u, atlas.size());
-  const auto row = [&](int g, int y) {  // row y (from the cell's top) of glyph g as a mask of its lit columns
-    int mask = 0;
-    for (int x = 0; x < 16; ++x)
-      mask |= (atlas[size_t(255 - g / 16 * 16 - y) * 256 + size_t(g % 16 * 16 + x)] != 0) << x;
-    return mask;
-  };
-  const auto lastInk = [&](int g) {  // the lowest row with ink
-    for (int y = 15; y >= 0; --y)
-      if (row(g, y)) return y;
-    return -1;
-  };
-  for (int set : {0, 128}) {
-    const int a = set + 'A' - 32, baseline = lastInk(set + 'H' - 32);
-    EXPECT_LT(__builtin_popcount(row(a, 2)), __builtin_popcount(row(a, lastInk(a)))) << "A narrow at its apex";
-    for (char c : {'E', 'x', '1'}) EXPECT_EQ(baseline, lastInk(set + c - 32)) << c;
-    for (char c : {'g', 'y'}) EXPECT_GT(lastInk(set + c - 32), baseline) << c << " descends";
-  }
   for (int g = 0; g < 256; ++g)
-    for (int y = 0; y < 16; ++y) ASSERT_EQ(0, row(g, y) >> 15) << "glyph " << g << " touches the next one";
+    for (int y = 0; y < 16; ++y)
+      ASSERT_EQ(0, atlas[size_t(255 - g / 16 * 16 - y) * 256 + size_t(g % 16 * 16 + 15)]) << "glyph " << g;
   LogoLetters laid{};
   ASSERT_TRUE(layOutLogoLetters(atlas.data(), atlas.size(), laid));
   for (std::size_t i = 0; i < logoLetterCount; ++i) {

@@ -101,10 +101,6 @@ TEST(SettingsRead, EachRangeAtItsEdges) {
   EXPECT_EQ(settings.cameraRate, 10.0f);
 }
 
-TEST(SettingsRead, BeforeAnyReadTheRecordHoldsItsOwnValues) {
-  EXPECT_EQ(fields(initialSettings()), (std::vector<int64_t>{1, 1, 1, 20000, 0, 1, 1, 1, 0, 0, 0, 0}));
-}
-
 // A missing value whose default cannot be written back is reported once and read as its default; a write that fails
 // is reported and the others are still written.
 TEST(SettingsStoreFailures, AFailedWriteBackOrWriteIsReportedAndTheRestGoesOn) {

@@ -1,7 +1,7 @@
 // Stand-ins for the older family's password services, built as PASSWORD.CPL, MPR.DLL and BARE.DLL (neither function).
 // "VerifyScreenSavePwd" answers as HKCU\Software\Orvane\TavrinTests "Verdict" says: 0 (or none) refuses, 1 accepts, 2
-// asks in a modal box (OK accepts); "Pointer" (MAKELONG(x, y)) moves the pointer first, as a user would. Each appends
-// to the log TAVRIN_PROBE_LOG names: "attach", "detach", "exit" (ended loaded), "verify <window>", "change <4 args>".
+// asks in a modal box (OK accepts). Each appends to the log TAVRIN_PROBE_LOG names: "attach", "detach", "exit" (ended
+// loaded), "verify <window>", "change <4 args>".
 #include <windows.h>
 
 #include "tools/harness/probe_log.h"
@@ -12,12 +12,9 @@ static char logPath[MAX_PATH];
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
   appendLine(logPath, "verify %llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
   const char* const answers = "Software\\Orvane\\TavrinTests";
-  DWORD verdict = 0, pointer = 0, size = sizeof verdict, pointerSize = sizeof pointer;
+  DWORD verdict = 0, size = sizeof verdict;
   RegGetValueA(HKEY_CURRENT_USER, answers, "Verdict", RRF_RT_DWORD, nullptr, &verdict, &size);
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));  // a real password dialog shows the pointer
-  if (RegGetValueA(HKEY_CURRENT_USER, answers, "Pointer", RRF_RT_DWORD, nullptr, &pointer, &pointerSize) == 0) {
-    SetCursorPos(static_cast<short>(LOWORD(pointer)), static_cast<short>(HIWORD(pointer)));
-  }
   return verdict == 2 ? MessageBoxA(window, "Password:", "Tavrin test password", MB_OKCANCEL) == IDOK : verdict == 1;
 }
 #endif

@@ -221,41 +221,22 @@ class LegacyConfirmClose : public LegacyCase {
   POINT start = {};
 };
 
-// The 200 ms between checks, across the tick count's wrap: the closing policy's own test.
-TEST_F(LegacyConfirmClose, ARefusalKeepsTheWindowAndTakesThePointerAnewAnAcceptanceEndsIt) {
-  const POINT moved = {start.x + 40, start.y + 30};  // where the user moves the mouse while asked
-  setNumber(testsKey, "Pointer", MAKELONG(moved.x, moved.y));
-  EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
-  EXPECT_TRUE(IsWindow(window));
-  EXPECT_FALSE(hostState.closing);
-  EXPECT_EQ(hostState.lastCursor.x, moved.x) << "the pointer taken anew where the check ended";
-  EXPECT_EQ(hostState.lastCursor.y, moved.y);
-  EXPECT_EQ(GetCursor(), nullptr) << "the module showed the pointer; a refusal hides it again";
-  DefScreenSaverProc(window, WM_MOUSEMOVE, 0, 0);
-  EXPECT_FALSE(closePending()) << "the travel counts from where the check ended";
-  EXPECT_EQ(verifyCalls(), 1);
-  setNumber(testsKey, "Verdict", 1);
-  clockOffset = 200;  // past the 200 ms after the refused check
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_FALSE(IsWindow(window));
-  EXPECT_TRUE(hostState.closing);
-  EXPECT_FALSE(ConfirmClose(window)) << "already closing";
-  EXPECT_EQ(verifyCalls(), 2);
-}
-
-// The password box's modal loop runs on this thread; a timer callback inside it plays the user.
+// The password box's modal loop runs on this thread; a timer callback inside it plays the user, who moves the mouse
+// and cancels. A refused check keeps the window and takes the pointer anew where it ended; one accepted 200 ms later
+// ends it.
 TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAndFramesGoOn) {
   setNumber(testsKey, "Verdict", 2);  // ask in a modal box
   ASSERT_NE(SetTimer(window, 1, 10, nullptr), 0u);
   static HWND saver;
   static int ticks, nestedClose;  // nestedClose 99: not sent
+  static POINT moved;
   std::tie(saver, ticks, nestedClose) = std::make_tuple(window, 0, 99);
   const UINT_PTR user = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     HWND box = FindWindowA("#32770", "Tavrin test password");
     if (box && ticks++ == 0) {
-      POINT p;
-      GetCursorPos(&p);
-      SetCursorPos(p.x + 50, p.y + 50);
+      GetCursorPos(&moved);
+      moved = {moved.x + 50, moved.y + 50};
+      SetCursorPos(moved.x, moved.y);
       for (UINT input : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP, WM_POWERBROADCAST, WM_MOUSEMOVE})
         PostMessageA(saver, input, 0, 0);
       nestedClose = static_cast<int>(SendMessageA(saver, WM_CLOSE, 0, 0));
@@ -277,6 +258,17 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
   EXPECT_TRUE(IsWindow(window));
   EXPECT_FALSE(hostState.checkingPassword);
   EXPECT_FALSE(hostState.closing);
+  EXPECT_EQ(hostState.lastCursor.x, moved.x) << "the pointer taken anew where the check ended";
+  EXPECT_EQ(hostState.lastCursor.y, moved.y);
+  EXPECT_EQ(GetCursor(), nullptr) << "the box showed the pointer; a refusal hides it again";
+  DefScreenSaverProc(window, WM_MOUSEMOVE, 0, 0);
+  EXPECT_FALSE(closePending()) << "the travel counts from where the check ended";
+  setNumber(testsKey, "Verdict", 1);
+  clockOffset += 200;
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(ConfirmClose(window)) << "already closing";
+  EXPECT_EQ(verifyCalls(), 2);
 }
 
 }  // namespace

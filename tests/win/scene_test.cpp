@@ -34,11 +34,6 @@ struct Pixels {
     for (std::size_t i = 0; i < rgb.size(); i += 3) count += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0;
     return count;
   }
-  std::pair<int, int> litSpan(int y) const {  // first and last red x of a row, -1 when none
-    std::pair<int, int> span{-1, -1};
-    for (int x = 0; x < width; ++x) span = red(x, y) ? std::make_pair(span.first < 0 ? x : span.first, x) : span;
-    return span;
-  }
 };
 
 class GlTest : public ::testing::Test {
@@ -68,21 +63,7 @@ class GlTest : public ::testing::Test {
   }
 };
 
-TEST_F(GlTest, StarsNoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
-  StarLayer never, refused;
-  never.setSmooth(true);
-  for (GLenum capability : {GL_BLEND, GL_POINT_SMOOTH}) glEnable(capability);
-  glPointSize(5.0f);
-  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
-  never.draw();
-  // Any call of the draw would set point size 1, the colour or the smoothing.
-  EXPECT_EQ(state(GL_POINT_SIZE)[0], 5.0);
-  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
-  EXPECT_EQ(2, on(GL_BLEND) + on(GL_POINT_SMOOTH));
-  EXPECT_FALSE(refused.generate(starFieldRadius, 5000, 0.0f, 1.0f, 1.0f, 1.0f));
-  refused.draw();
-  EXPECT_EQ(read(0, 0, 800, 600).lit(), 0);
-  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+TEST_F(GlTest, SmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
   glMatrixMode(GL_PROJECTION);
   gluPerspective(90.0, 800.0 / 600.0, 1.0, 100.0);  // from the centre of the star sphere, looking down -z
   glMatrixMode(GL_MODELVIEW);
@@ -103,48 +84,21 @@ TEST_F(GlTest, StarsNoCallWithoutStarsSmoothLayersEndWithBlendAndSmoothingOffPla
   }
 }
 
-// Set 0 (stored rows 128..255) lit but for its space, set 1 at half: white text shows 255 or 128.
+// Every cell lit: white text shows 255 wherever a glyph stands.
 class SceneFont : public GlTest {
  protected:
   void SetUp() override {
     GlTest::SetUp();
-    std::vector<std::uint8_t> bytes(256 * 256, 255);
-    std::fill_n(bytes.begin(), 128 * 256, 128);
-    for (int row = 240; row < 256; ++row) std::fill_n(&bytes[row * 256], 16, 0);  // the top-left cell
+    const std::vector<std::uint8_t> bytes(256 * 256, 255);
     GLuint texture = 0;  // uploaded as the scene uploads the atlas
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexImage2D(GL_TEXTURE_2D, 0, 1, 256, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, bytes.data());
-    split.init(texture);
+    font.init(texture);
   }
-  BitmapFont split;
+  BitmapFont font;
 };
-
-TEST_F(SceneFont, TextCoversSixteenPixelCellsFromItsLowerLeftCornerAndAnySetAboveOneIsSetOne) {
-  split.print(1.0f, 0.0f, 0.0f, 10, 20, 0, "A");
-  split.print(1.0f, 1.0f, 1.0f, 10, 100, 0, "W. i");  // four characters, whatever they are
-  const std::uint32_t sets[] = {0, 1, 2, 7, 0xFFFFFFFFu};
-  for (int i = 0; i < 5; ++i) split.print(1.0f, 1.0f, 1.0f, 10 + 20 * i, 60, sets[i], "A");
-  const Pixels p = read(0, 0, 120, 101);
-  for (int i = 0; i < 5; ++i) EXPECT_NEAR(p.red(18 + 20 * i, 68), i == 0 ? 255 : 128, 1) << "set " << sets[i];
-  // The quad spans 10..26 x 20..36: pixels 10..25 by 20..35, and nothing around.
-  EXPECT_EQ(read(9, 19, 18, 18).lit(), 16 * 16);
-  for (int y = 20; y < 36; ++y) {
-    for (int x = 10; x < 26; ++x) ASSERT_EQ(p.red(x, y), 255) << x << "," << y;
-  }
-  EXPECT_EQ(p.litSpan(100), std::make_pair(10, 73));
-}
-
-TEST_F(SceneFont, TheViewIs800By600UntilSetViewSize) {
-  // A 400 x 300 viewport halves the text space: (400, 300) is pixel (200, 150), a glyph 8 wide.
-  glViewport(0, 0, 400, 300);
-  split.print(1.0f, 1.0f, 1.0f, 400, 300, 0, "AB");
-  EXPECT_EQ(read(0, 153, 400, 1).litSpan(0), std::make_pair(200, 215));
-  split.setViewSize(400, 300);
-  split.print(1.0f, 1.0f, 1.0f, 100, 50, 0, "AB");
-  EXPECT_EQ(read(0, 55, 400, 1).litSpan(0), std::make_pair(100, 131));
-}
 
 TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNothing) {
   const GLenum capabilities[] = {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND};
@@ -161,7 +115,7 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
   for (int mask = 0; mask < 16; ++mask) {
     for (int i = 0; i < 4; ++i) (mask >> i & 1) ? glEnable(capabilities[i]) : glDisable(capabilities[i]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, "Hi %d", mask);
+    font.print(1.0f, 1.0f, 1.0f, 10, 10, 0, "Hi %d", mask);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(on(capabilities[i]), (mask >> i & 1) != 0) << mask << ": " << i;
     EXPECT_EQ(state(GL_POLYGON_MODE), (std::array<GLdouble, 16>{GL_LINE, GL_POINT}));
     EXPECT_EQ(state(GL_PROJECTION_STACK_DEPTH)[0], 1);
@@ -171,13 +125,7 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
     EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
   }
   glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
-  glListBase(5);
-  split.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
-  EXPECT_EQ(state(GL_MATRIX_MODE)[0], GL_PROJECTION);
-  EXPECT_EQ(state(GL_LIST_BASE)[0], 5);
-  EXPECT_EQ(state(GL_CURRENT_COLOR), (std::array<GLdouble, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+  font.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
   EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
 }
 
@@ -298,19 +246,22 @@ TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) 
   EXPECT_GT(overlay.match(none, {0, h - 62, w, h}), 0.998);
 }
 
-// The first frame as GL has it, for each "Texture Filtartion": the pictures filtered as chosen and magnified linearly,
-// the font always linear; 9999 stars in three layers of their sizes.
-TEST(SaverSetUp, FiltersAndStarLayersAsGlHasThem) {
+// The first frame as GL has it, for each "Texture Filtartion" (and "Texture Quality" alike): the pack of the quality
+// chosen, its pictures filtered as chosen and magnified linearly, the font always linear; 9999 stars in three layers
+// of their sizes.
+TEST(SaverSetUp, PacksFiltersAndStarLayersAsGlHasThem) {
   const std::string log = siblingPath("setup-probe.log"), minFilters[] = {"2600", "2601", "2703"};
-  for (DWORD filtration : {0, 1, 2}) {
-    writeDefaultSettings({{"Texture Quality", 0}, {"Texture Filtartion", filtration}, {"Stars Amount", 9999}});
+  const std::pair<const char*, const char*> sizes[] = {{"1024", "128"}, {"2048", "256"}, {"4096", "512"}};
+  for (DWORD choice : {0, 1, 2}) {
+    writeDefaultSettings({{"Texture Quality", choice}, {"Texture Filtartion", choice}, {"Stars Amount", 9999}});
     DeleteFileA(log.c_str());
     ChildProcess saver;
     ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
     ASSERT_TRUE(waitUntil([&] { return linesStartingWith(log, "texture ").size() == 4; }, 30000));
-    const std::string m = minFilters[filtration] + " 2601";
+    const std::string m = " 0 " + minFilters[choice] + " 2601";
     EXPECT_EQ(linesStartingWith(log, "texture "),
-              (Texts{"texture 256 1 2601 2601", "texture 1024 0 " + m, "texture 128 0 " + m, "texture 256 0 " + m}));
+              (Texts{"texture 256 1 2601 2601", std::string("texture ") + sizes[choice].first + m,
+                     std::string("texture ") + sizes[choice].second + m, "texture 256" + m}));
     EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 8499 0.1", "points 999 1.15", "points 499 2.2"}));
     EXPECT_EQ(saver.endWithKey(waitForSaverWindow(saver.id(), 1000)), 0);
   }

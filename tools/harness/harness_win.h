@@ -6,9 +6,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+// Rectangles compared and printed whole (RECT is a global type: these are found beside it).
+inline bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+inline std::ostream& operator<<(std::ostream& out, const RECT& r) {
+  return out << r.left << "," << r.top << " to " << r.right << "," << r.bottom;
+}
 
 namespace harness {
 
@@ -77,7 +84,7 @@ struct Screenshot {
 };
 Screenshot captureScreen(const RECT& box);
 // Runs tavrin_probe.scr (beside this program) with `arguments` until it has written frame `number` from its back
-// buffer (see tests/win/probe_saver_win.cpp), ends it, and reads the frame and the local time it showed.
+// buffer (see probe_saver_win.cpp), ends it, and reads the frame and the local time it showed.
 bool probeFrame(const std::string& arguments, int number, Screenshot& out, SYSTEMTIME& time);
 
 }  // namespace harness

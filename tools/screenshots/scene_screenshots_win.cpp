@@ -31,8 +31,8 @@ bool saveFrame(const std::string& arguments, int number, const std::string& out)
 
 bool saveDialog(const std::string& folder) {
   ChildProcess saver;
-  HWND dialog = saver.start("/c") ? waitForWindow("#32770", "Tavrin Screen Saver Configurator", saver.id(), 10000)
-                                  : nullptr;
+  HWND dialog =
+      saver.start("/c") ? waitForWindow("#32770", "Tavrin Screen Saver Configurator", saver.id(), 10000) : nullptr;
   bool ok = dialog != nullptr;
   for (const char* page : {"settings", "about"}) {
     if (!ok) break;
