@@ -39,7 +39,7 @@ TEST(SettingsStore, AMissingKeyGetsTwelveDwordsAndOtherDataIsReadByItsFirstFourB
 // The messages DefScreenSaverProc hands to the closing policy as events (the policy itself: close_policy.cpp, tested
 // natively): keys, the left, right and middle buttons, a lost activation, power events post a close; key releases,
 // X buttons, the wheel, a gained activation do not.
-TEST(ClosePolicy, WhichMessagesPostACloseAndNotInTheStatesThatEndNothing) {
+TEST(ClosePolicy, WhichMessagesPostAClose) {
   HWND window = createTestWindow(DefWindowProcA, WS_POPUP, 10, 10, SW_HIDE);
   ASSERT_NE(window, nullptr);
   GetCursorPos(&hostState.lastCursor);
