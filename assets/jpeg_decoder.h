@@ -45,7 +45,7 @@ struct JpegMessages {
   void* context = nullptr;
 };
 
-// The text the hook receives on every header failure.
+// The text JpegMessages::show receives on every header failure.
 extern const char* const kJpegHeaderMessage;
 
 // The largest frame the decoder takes: a frame header is a few bytes, and

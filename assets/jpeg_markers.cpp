@@ -45,6 +45,7 @@ const FaultText kFaultTexts[] = {
     {JpegHeaderFault::noFrame, "a scan before the frame header"},
     {JpegHeaderFault::missingTable, "a table the scan needs was never defined"},
 };
+static_assert(kJpegMaxSide == 16384 && kJpegMaxPixelBytes == 256 << 20, "the frameTooLarge text states the limits");
 
 }  // namespace
 

@@ -192,12 +192,6 @@ BOOL WINAPI timedSwapBuffers(HDC dc) {
   return result;
 }
 
-template <typename Proc>
-void hook(const char* module, const char* function, Proc replacement, Proc& original) {
-  harness::redirectImport(module, function, reinterpret_cast<const void*>(replacement),
-                              reinterpret_cast<void**>(&original));
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -207,14 +201,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // functions can be looked up.
   LoadLibraryA("opengl32.dll");
   LoadLibraryA("glu32.dll");
-  hook("opengl32.dll", "wglMakeCurrent", &timedMakeCurrent, realMakeCurrent);
-  hook("kernel32.dll", "FindResourceA", &timedFindResource, realFindResource);
-  hook("user32.dll", "GetClientRect", &timedGetClientRect, realGetClientRect);
-  hook("opengl32.dll", "glGenTextures", &timedGenTextures, realGenTextures);
-  hook("glu32.dll", "gluBuild2DMipmaps", &timedBuild2DMipmaps, realBuild2DMipmaps);
-  hook("opengl32.dll", "glFlush", &timedFlush, realFlush);
-  hook("gdi32.dll", "SwapBuffers", &timedSwapBuffers, realSwapBuffers);
-  hook("glu32.dll", "gluSphere", &timedSphere, realSphere);
-  hook("opengl32.dll", "glCallLists", &timedCallLists, realCallLists);
+  harness::redirectImport("opengl32.dll", "wglMakeCurrent", &timedMakeCurrent, &realMakeCurrent);
+  harness::redirectImport("kernel32.dll", "FindResourceA", &timedFindResource, &realFindResource);
+  harness::redirectImport("user32.dll", "GetClientRect", &timedGetClientRect, &realGetClientRect);
+  harness::redirectImport("opengl32.dll", "glGenTextures", &timedGenTextures, &realGenTextures);
+  harness::redirectImport("glu32.dll", "gluBuild2DMipmaps", &timedBuild2DMipmaps, &realBuild2DMipmaps);
+  harness::redirectImport("opengl32.dll", "glFlush", &timedFlush, &realFlush);
+  harness::redirectImport("gdi32.dll", "SwapBuffers", &timedSwapBuffers, &realSwapBuffers);
+  harness::redirectImport("glu32.dll", "gluSphere", &timedSphere, &realSphere);
+  harness::redirectImport("opengl32.dll", "glCallLists", &timedCallLists, &realCallLists);
   SaverEntry();
 }

@@ -46,8 +46,9 @@ struct HostState {
 
 extern HostState hostState;
 
-// The module the configuration dialog takes its resources from; set only on
-// the way to the dialog. Null elsewhere, which means the executable itself.
+// The module the configuration dialog is made from; set only on the way to
+// the dialog (its pages follow the dialog's own instance, the packs are found
+// in the executable).
 extern HMODULE resourceModule;
 
 // Exit code of a process that a processor fault or system exception ended.

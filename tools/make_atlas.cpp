@@ -38,17 +38,12 @@
 #include <vector>
 
 #include "assets/font_atlas.h"
+#include "scene/bitmap_font.h"
 
 namespace {
 
-constexpr int kAtlasSize = fontAtlasSide;
-constexpr int kCell = fontCellSide;
-constexpr int kCellsPerRow = fontCellsPerRow;
-constexpr int kGlyphsPerSet = 128;
-constexpr int kFirstCode = 32;                             // the space, glyph 0 of a set
-constexpr int kLastCode = kFirstCode + kGlyphsPerSet - 1;  // 159
-constexpr int kLastDrawnCode = 126;
-constexpr int kMaxInkWidth = kCell - 1;
+constexpr int kLastCode = fontFirstCode + fontGlyphsPerSet - 1;  // 159
+constexpr int kMaxInkWidth = fontCellSide - 1;
 
 // The logo title and the rule that spaces its letters.
 constexpr const char* kLogoTitle = "Orvane";
@@ -57,15 +52,15 @@ constexpr int kLogoFirstColourX = 5;
 constexpr int kLogoMinStep = 8;
 constexpr int kLogoMaxStep = 15;
 
-int glyphIndex(int set, int code) { return set * kGlyphsPerSet + code - kFirstCode; }
-int cellLeft(int glyph) { return glyph % kCellsPerRow * kCell; }
-int cellTop(int glyph) { return glyph / kCellsPerRow * kCell; }
+int glyphIndex(int set, int code) { return set * fontGlyphsPerSet + code - fontFirstCode; }
+int cellLeft(int glyph) { return glyph % fontCellsPerRow * fontCellSide; }
+int cellTop(int glyph) { return glyph / fontCellsPerRow * fontCellSide; }
 
 // The upright atlas picture, rows top-down while it is composed.
 struct Picture {
-  std::vector<uint8_t> samples = std::vector<uint8_t>(kAtlasSize * kAtlasSize, 0);
-  uint8_t& at(int x, int y) { return samples[static_cast<size_t>(y) * kAtlasSize + x]; }
-  uint8_t at(int x, int y) const { return samples[static_cast<size_t>(y) * kAtlasSize + x]; }
+  std::vector<uint8_t> samples = std::vector<uint8_t>(fontAtlasSide * fontAtlasSide, 0);
+  uint8_t& at(int x, int y) { return samples[static_cast<size_t>(y) * fontAtlasSide + x]; }
+  uint8_t at(int x, int y) const { return samples[static_cast<size_t>(y) * fontAtlasSide + x]; }
 };
 
 // A rendered glyph trimmed to its ink. `above` rows of it lie above the
@@ -168,10 +163,10 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
     return false;
   }
   bool ok = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(source.pixelSize)) == 0;
-  std::array<Ink, kGlyphsPerSet> inks;
+  std::array<Ink, fontGlyphsPerSet> inks;
   int maxAbove = 0, maxBelow = 0;
-  for (int code = kFirstCode; ok && code <= kLastDrawnCode; ++code) {
-    Ink& ink = inks[code - kFirstCode];
+  for (int code = fontFirstCode; ok && code <= fontLastCode; ++code) {
+    Ink& ink = inks[code - fontFirstCode];
     double squeeze = 1.0;
     ok = renderGlyph(face, code, hinting, ink, squeeze);
     if (ok && squeeze < 1.0) std::printf("set %d: '%c' squeezed to %.0f%% width\n", set, code, squeeze * 100.0);
@@ -183,22 +178,22 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
   FT_Done_Face(face);
   if (!ok) return false;
 
-  if (maxAbove + maxBelow > kCell) {
+  if (maxAbove + maxBelow > fontCellSide) {
     std::fprintf(stderr, "make_atlas: set %d at %d px needs %d rows (%d above, %d below the baseline):", set,
                  source.pixelSize, maxAbove + maxBelow, maxAbove, maxBelow);
-    for (int code = kFirstCode; code <= kLastDrawnCode; ++code) {
-      const Ink& ink = inks[code - kFirstCode];
+    for (int code = fontFirstCode; code <= fontLastCode; ++code) {
+      const Ink& ink = inks[code - fontFirstCode];
       if (ink.height > 0 && (ink.above == maxAbove || ink.below() == maxBelow)) std::fprintf(stderr, " '%c'", code);
     }
     std::fprintf(stderr, "\n");
     return false;
   }
   // Spare rows go half above, half below the tallest ink, the odd one on top.
-  const int baseline = maxAbove + (kCell - maxAbove - maxBelow + 1) / 2;  // rows from the cell top
+  const int baseline = maxAbove + (fontCellSide - maxAbove - maxBelow + 1) / 2;  // rows from the cell top
   std::printf("set %d: %d px, ink %d rows above and %d below the baseline, baseline %d rows from the cell top\n", set,
               source.pixelSize, maxAbove, maxBelow, baseline);
-  for (int code = kFirstCode; code <= kLastDrawnCode; ++code) {
-    const Ink& ink = inks[code - kFirstCode];
+  for (int code = fontFirstCode; code <= fontLastCode; ++code) {
+    const Ink& ink = inks[code - fontFirstCode];
     const int glyph = glyphIndex(set, code);
     const int top = cellTop(glyph) + baseline - ink.above;
     const int left = cellLeft(glyph) + (alignOrigin ? std::min(ink.bearing, kMaxInkWidth - ink.width) : 0);
@@ -212,8 +207,8 @@ bool drawSet(FT_Library library, const SetSource& source, int set, Hinting hinti
 // Rightmost lit column + 1 of a glyph's cell; 0 for an empty cell.
 int visibleWidth(const Picture& picture, int glyph) {
   int width = 0;
-  for (int y = 0; y < kCell; ++y)
-    for (int x = 0; x < kCell; ++x)
+  for (int y = 0; y < fontCellSide; ++y)
+    for (int x = 0; x < fontCellSide; ++x)
       if (picture.at(cellLeft(glyph) + x, cellTop(glyph) + y) != 0) width = std::max(width, x + 1);
   return width;
 }
@@ -244,9 +239,9 @@ std::vector<LogoLetter> layOutLogo(const Picture& picture, int gap) {
 
 void printWidths(const Picture& picture) {
   std::printf("visible widths, set 0 (code char width):\n");
-  for (int code = kFirstCode; code <= kLastDrawnCode; ++code) {
+  for (int code = fontFirstCode; code <= fontLastCode; ++code) {
     std::printf("  %3d %c %2d%s", code, code, visibleWidth(picture, glyphIndex(0, code)),
-                (code - kFirstCode) % 8 == 7 ? "\n" : "");
+                (code - fontFirstCode) % 8 == 7 ? "\n" : "");
   }
   std::printf("\n");
 }
@@ -268,9 +263,9 @@ bool writeFile(const std::string& path, const std::string& header, const std::ve
 bool writeAtlas(const Picture& picture, const std::string& path) {
   std::vector<uint8_t> bytes;
   bytes.reserve(picture.samples.size());
-  for (int row = kAtlasSize - 1; row >= 0; --row) {
-    const auto first = picture.samples.begin() + static_cast<std::ptrdiff_t>(row) * kAtlasSize;
-    bytes.insert(bytes.end(), first, first + kAtlasSize);
+  for (int row = fontAtlasSide - 1; row >= 0; --row) {
+    const auto first = picture.samples.begin() + static_cast<std::ptrdiff_t>(row) * fontAtlasSide;
+    bytes.insert(bytes.end(), first, first + fontAtlasSide);
   }
   return writeFile(path, "", bytes);
 }
@@ -289,11 +284,11 @@ struct Canvas {
 void blendText(Canvas& canvas, const Picture& atlas, int x, int y, const char* text, const float colour[3]) {
   for (int i = 0; text[i] != '\0'; ++i) {
     const int glyph = glyphIndex(0, static_cast<unsigned char>(text[i]));
-    for (int row = 0; row < kCell; ++row) {
-      for (int col = 0; col < kCell; ++col) {
-        const int px = x + i * kCell + col, py = y + row;
+    for (int row = 0; row < fontCellSide; ++row) {
+      for (int col = 0; col < fontCellSide; ++col) {
+        const int px = x + i * fontCellSide + col, py = y + row;
         if (px < 0 || px >= canvas.width || py < 0 || py >= canvas.height) continue;
-        const float l = atlas.at(cellLeft(glyph) + col, cellTop(glyph) + kCell - 1 - row) / 255.0f;
+        const float l = atlas.at(cellLeft(glyph) + col, cellTop(glyph) + fontCellSide - 1 - row) / 255.0f;
         float* d = canvas.pixel(px, py);
         for (int c = 0; c < 3; ++c) {
           const float masked = d[c] * (1.0f - l);

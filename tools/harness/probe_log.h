@@ -3,7 +3,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <string>
 
 // Appends a line to `path`; others may read and append meanwhile.
 inline void appendLine(const char* path, const char* format, ...) {

@@ -1,4 +1,4 @@
-// The real saver with probes (built as tavrin_probe.scr and tavrin_probe.scr), switched on by its environment:
+// The real saver with probes (built as tavrin_probe.scr), switched on by its environment:
 //   TAVRIN_PROBE=fault  writes through a null pointer in the message loop (through this program's import of
 //     GetMessageA: Wine swallows faults in window procedures and hooks) at the first frame tick;
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
@@ -113,8 +113,9 @@ static void WINAPI recordingGetLocalTime(LPSYSTEMTIME time) {
 
 static BOOL WINAPI probedSwapBuffers(HDC dc) {
   if (framesPresented == 0 && logPath[0]) logTextures();
+  if (++framesPresented != dumpFrame) return realSwapBuffers(dc);
   const std::string partial = std::string(dumpPath) + ".part";  // renamed once whole
-  if (FILE* out = ++framesPresented == dumpFrame ? std::fopen(partial.c_str(), "wb") : nullptr) {
+  if (FILE* out = std::fopen(partial.c_str(), "wb")) {
     GLint view[4] = {};
     glGetIntegerv(GL_VIEWPORT, view);
     std::vector<char> bits(std::size_t(view[2]) * view[3] * 3);
