@@ -116,8 +116,18 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndT
                         {"Show FPS", 0}});
   ASSERT_TRUE(open());
   EXPECT_EQ(shown(), (Numbers{0, 0, 1, 10000, 1, 1, 1, 0, 30, 77, 2, 0}));
-  EXPECT_EQ(windowText(item(IDC_FILTRATION)), "Trilinear");
-  EXPECT_EQ(windowText(item(IDC_QUALITY)), "Low");
+  // A list's texts in their order, read as wide text (across processes Wine hands them over widened).
+  const auto items = [&](int list) {
+    std::vector<std::string> texts;
+    for (LRESULT i = 0, count = send(list, CB_GETCOUNT); i < count; ++i) {
+      wchar_t text[32] = {};
+      SendMessageW(item(list), CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+      texts.emplace_back(text, text + wcslen(text));
+    }
+    return texts;
+  };
+  EXPECT_EQ(items(IDC_FILTRATION), (std::vector<std::string>{"Linear", "Bilinear", "Trilinear"}));
+  EXPECT_EQ(items(IDC_QUALITY), (std::vector<std::string>{"Low", "Medium", "High"}));
   std::vector<std::tuple<LRESULT, LRESULT, LRESULT>> ranges;  // low, high and page size of each trackbar
   for (int bar : {IDC_STARS_AMOUNT, IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED})
     ranges.emplace_back(send(bar, TBM_GETRANGEMIN), send(bar, TBM_GETRANGEMAX), send(bar, TBM_GETPAGESIZE));
