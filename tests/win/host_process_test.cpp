@@ -41,7 +41,7 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsHidesThePointerAndOnlyFi
   const size_t hidden = hidings(log);
   EXPECT_GE(hidden, 1u) << "hidden at creation";
   EXPECT_EQ(SendMessageA(window, WM_SETCURSOR, WPARAM(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
-  EXPECT_EQ(hidings(log), hidden + 1);
+  EXPECT_GT(hidings(log), hidden) << "hidden on request (the system may send requests of its own meanwhile)";
   ASSERT_TRUE(waitUntil([&] { return GetPropA(window, "TavrinFrames") != nullptr; }, 10000)) << "no frame at all";
   EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_VISIBLE | WS_CAPTION), WS_POPUP | WS_VISIBLE);
   EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);

@@ -54,11 +54,18 @@ bool ChildProcess::start(const std::string& arguments, const std::string& progra
 bool ChildProcess::startRaw(const std::string& program, const std::string& commandLine) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  std::vector<char> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
-  if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
-    return true;
+  // Wine now and then refuses a start with ERROR_INTERNAL_ERROR (about one in twenty starts of a second saver
+  // beside a running one); a second try a moment later goes through.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::vector<char> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    std::fprintf(stderr, "CreateProcess %s failed: %lu\n", program.c_str(), error);
+    if (error != ERROR_INTERNAL_ERROR) return false;
+    Sleep(200);
   }
-  std::fprintf(stderr, "CreateProcess %s failed: %lu\n", program.c_str(), GetLastError());
   return false;
 }
 
