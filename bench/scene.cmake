@@ -6,7 +6,7 @@ if(NOT TAVRIN_KIND STREQUAL "windows")
 endif()
 add_executable(tavrin_bench_probe WIN32 "${CMAKE_CURRENT_LIST_DIR}/scene_probe_win.cpp" $<TARGET_OBJECTS:tavrin_resources>)
 set_target_properties(tavrin_bench_probe PROPERTIES SUFFIX .scr)
-target_link_libraries(tavrin_bench_probe PRIVATE tavrin_win)
+tavrin_saver_executable(tavrin_bench_probe)
 tavrin_warnings(tavrin_bench_probe)
 
 add_executable(bench_scene "${CMAKE_CURRENT_LIST_DIR}/scene_bench_win.cpp")

@@ -30,6 +30,7 @@
 #include <cstring>
 
 #include "host/host_win.h"
+#include "host/system_modules_win.h"
 #include "tools/harness/import_hook_win.h"
 
 namespace {
@@ -197,10 +198,9 @@ BOOL WINAPI timedSwapBuffers(HDC dc) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   marks.entry = nowMs();
   GetEnvironmentVariableA("TAVRIN_BENCH_REPORT", reportPath, sizeof reportPath);
-  // The saver loads these libraries itself; load them first so that their
-  // functions can be looked up.
-  LoadLibraryA("opengl32.dll");
-  LoadLibraryA("glu32.dll");
+  // As the saver's own entry does; the redirections below need the bound imports.
+  bindSystemModules();
+  harness::delayLoadedImports = delayLoadedDlls;
   harness::redirectImport("opengl32.dll", "wglMakeCurrent", &timedMakeCurrent, &realMakeCurrent);
   harness::redirectImport("kernel32.dll", "FindResourceA", &timedFindResource, &realFindResource);
   harness::redirectImport("user32.dll", "GetClientRect", &timedGetClientRect, &realGetClientRect);

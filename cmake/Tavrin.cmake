@@ -53,6 +53,60 @@ function(tavrin_library name)
   tavrin_warnings(${name})
 endfunction()
 
+# The saver's executables (tavrin.scr and the probes built from it) import
+# only KERNEL32 and msvcrt directly: Windows takes those from the system
+# folder whatever lies beside the program. Every other system DLL is
+# delay-loaded, and bound at the entry once the search for DLLs has been
+# confined to the system folder (host/system_modules_win.cpp), so that a DLL
+# of one of their names dropped beside a downloaded saver never runs.
+#
+# tavrin_delay_import_libraries(<var>): makes a delay-load import library for
+# each of those DLLs and returns their paths, each wrapped so that only a
+# target marked by tavrin_saver_executable links it; and the list of their
+# descriptors (GNU ld fills no delay-import directory in the PE header, so the
+# entry finds them by name).
+function(tavrin_delay_import_libraries var)
+  set(libraries "")
+  set(outputs "")
+  set(declarations "")
+  set(descriptors "")
+  foreach(dll USER32 GDI32 ADVAPI32 SHELL32 COMCTL32 OPENGL32 GLU32)
+    string(TOLOWER "${dll}" name)
+    execute_process(COMMAND "${CMAKE_CXX_COMPILER}" -print-file-name=lib${name}.a
+      OUTPUT_VARIABLE import_library OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(output "${CMAKE_BINARY_DIR}/delay-imports/lib${name}-delay.a")
+    add_custom_command(OUTPUT "${output}"
+      COMMAND "${CMAKE_COMMAND}" "-DNM=${CMAKE_NM}" "-DDLLTOOL=${CMAKE_DLLTOOL}"
+        "-DIMPORT_LIBRARY=${import_library}" "-DDLL=${dll}.dll" "-DOUTPUT=${output}"
+        -P "${PROJECT_SOURCE_DIR}/cmake/delay-import-library.cmake"
+      DEPENDS "${PROJECT_SOURCE_DIR}/cmake/delay-import-library.cmake" "${import_library}"
+      COMMENT "Delay-load import library for ${dll}.dll" VERBATIM)
+    list(APPEND outputs "${output}")
+    list(APPEND libraries "$<$<BOOL:$<TARGET_PROPERTY:TAVRIN_DELAY_LOAD>>:${output}>")
+    string(APPEND declarations "extern \"C\" const ImgDelayDescr __DELAY_IMPORT_DESCRIPTOR_lib${name}_delay_a;\n")
+    string(APPEND descriptors "&__DELAY_IMPORT_DESCRIPTOR_lib${name}_delay_a, ")
+  endforeach()
+  add_custom_target(tavrin_delay_import_libraries DEPENDS ${outputs})
+  file(WRITE "${CMAKE_BINARY_DIR}/delay-imports/delay_loaded_dlls_win.cpp"
+"// Written by CMake (cmake/Tavrin.cmake): the system DLLs that this executable loads itself.
+#include \"host/system_modules_win.h\"
+
+${declarations}
+const ImgDelayDescr* const delayLoadedDlls[] = {${descriptors}nullptr};
+")
+  set(${var} ${libraries} PARENT_SCOPE)
+endfunction()
+
+# An executable built from the saver: its system DLLs delay-loaded (the
+# linker takes each function from the first library that has it, and the
+# delay-load libraries come before the ordinary ones in tavrin_win's list).
+function(tavrin_saver_executable target)
+  set_target_properties(${target} PROPERTIES TAVRIN_DELAY_LOAD ON)
+  target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/delay-imports/delay_loaded_dlls_win.cpp")
+  target_link_libraries(${target} PRIVATE tavrin_win)
+  add_dependencies(${target} tavrin_delay_import_libraries)
+endfunction()
+
 # GoogleTest from Debian's sources, built for whichever target this tree has.
 function(tavrin_use_googletest)
   if(TARGET gtest)

@@ -3,5 +3,9 @@
 #include <windows.h>
 
 #include "host/host_win.h"
+#include "host/system_modules_win.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { SaverEntry(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  bindSystemModules();
+  SaverEntry();
+}

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host/host_win.h"
+#include "host/system_modules_win.h"
 #include "tools/harness/import_hook_win.h"
 #include "tools/harness/probe_log.h"
 
@@ -141,6 +142,8 @@ static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using harness::redirectImport;
+  bindSystemModules();  // as the saver's own entry does; the redirections need the bound imports
+  harness::delayLoadedImports = delayLoadedDlls;
   char mode[16] = {};
   GetEnvironmentVariableA("TAVRIN_PROBE", mode, sizeof mode);
   if (std::strcmp(mode, "fault") == 0)
