@@ -161,6 +161,45 @@ TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatAKey
   }
 }
 
+// A DLL named like one the saver's process loads, dropped beside a downloaded copy of the saver, is never loaded by the
+// dialog or the saver, with Wine told to prefer it as Windows prefers any DLL in a program's own folder but the
+// KnownDLLs (kernel32, user32, gdi32, advapi32, shell32, msvcrt, imm32, ole32...). PLANTED.DLL ends whatever loads it
+// with 77. Without OpenGL both end as when the system's loader refused the program.
+TEST(PlantedDlls, NoneBesideTheSaverIsLoadedAndWithoutOpenGlBothEndAsTheLoaderEndedThem) {
+  const std::string folder = siblingPath("downloads"), copy = folder + "\\planted.scr";
+  const std::string overrides = "Software\\Wine\\AppDefaults\\planted.scr\\DllOverrides";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(saverPath().c_str(), copy.c_str(), FALSE));
+  writeDefaultSettings();
+  // The first window of `mode`, ended as a user ends it; the exit code.
+  const auto run = [&](const char* mode) {
+    ChildProcess process;
+    if (!process.start(mode, copy)) return 1000;
+    HWND shown = nullptr;
+    waitUntil([&] { return (shown = visibleWindowOf(process.id())) || !process.running(); }, 20000);
+    if (!shown) return process.exitCode();
+    Sleep(300);
+    if (mode[1] == 'c') PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
+    return mode[1] == 'c' ? process.exitCode() : process.endWithKey(shown);
+  };
+  for (const char* name : {"opengl32", "glu32", "comctl32", "version", "uxtheme", "msimg32", "dwmapi", "zlib1",
+                           "ucrtbase", "win32u", "ole32", "combase", "rpcrt4", "winex11.drv"}) {
+    const std::string planted = folder + "\\" + name + (std::strchr(name, '.') ? "" : ".dll");
+    ASSERT_TRUE(CopyFileA(siblingPath("legacy-modules\\PLANTED.DLL").c_str(), planted.c_str(), FALSE));
+    writeValue(overrides.c_str(), name, REG_SZ, "native,builtin", 15);
+    EXPECT_EQ(run("/c"), 0) << name;
+    EXPECT_EQ(run("/s"), 0) << name;
+    DeleteFileA(planted.c_str());
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides.c_str(), name);
+  }
+  writeValue(overrides.c_str(), "opengl32", REG_SZ, "", 1);  // no such DLL
+  EXPECT_EQ(DWORD(run("/c")), 0xC0000135u) << "STATUS_DLL_NOT_FOUND";
+  EXPECT_EQ(DWORD(run("/s")), 0xC0000135u) << "STATUS_DLL_NOT_FOUND";
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\planted.scr");
+  DeleteFileA(copy.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 class Installer : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,10 +1,10 @@
 # The older Windows family (95, 98, Me) under Wine; see legacy_test.cpp.
-# The stand-in password modules, one source built three times, go to
-# legacy-modules/ for the tests to copy beside a saver under the name it looks
-# for: never beside the test programs, where a program of this tree could
-# pick them up.
+# The stand-in password modules and a planted DLL, one source built four
+# times, go to legacy-modules/ for the tests to copy into the system folder or
+# beside a saver under the name it looks for: never beside the test programs,
+# where a program of this tree could pick them up.
 set(TAVRIN_LEGACY_MODULES "${CMAKE_BINARY_DIR}/legacy-modules")
-foreach(name PASSWORD MPR BARE)
+foreach(name PASSWORD MPR BARE PLANTED)
   string(TOLOWER "legacy_${name}_module" target)
   add_library(${target} SHARED "${CMAKE_CURRENT_LIST_DIR}/legacy_module_win.cpp")
   set(suffix .DLL)

@@ -1,4 +1,5 @@
-// Stand-ins for the older family's password services, built as PASSWORD.CPL, MPR.DLL and BARE.DLL (neither function).
+// Stand-ins for the older family's password services, built as PASSWORD.CPL, MPR.DLL and BARE.DLL (neither function),
+// and PLANTED.DLL, what a stranger could drop beside a downloaded saver: it ends the process that loads it with 77.
 // "VerifyScreenSavePwd" answers as HKCU\Software\Orvane\TavrinTests "Verdict" says: 0 (or none) refuses, 1 accepts, 2
 // asks in a modal box (OK accepts). Each appends to the log TAVRIN_PROBE_LOG names: "attach", "detach", "exit" (ended
 // loaded), "verify <window>", "change <4 args>".
@@ -32,6 +33,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH && GetEnvironmentVariableA("TAVRIN_PROBE_LOG", logPath, MAX_PATH) >= MAX_PATH)
     logPath[0] = '\0';
   if (reason == DLL_PROCESS_ATTACH) appendLine(logPath, "attach");
+#ifdef TAVRIN_PLANTED_MODULE
+  if (reason == DLL_PROCESS_ATTACH) ExitProcess(77);
+#endif
   if (reason == DLL_PROCESS_DETACH) appendLine(logPath, reserved ? "exit" : "detach");
   return TRUE;
 }

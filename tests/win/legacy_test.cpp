@@ -32,7 +32,8 @@ class LegacyCase : public ::testing::Test {
   void TearDown() override { clear(); }
   // Puts back what a case changes: folder, Wine settings of the copies, the module's answers, the password setting.
   void clear() {
-    for (const char* file : {older, newer, "MPR.DLL", "PASSWORD.CPL", "probe.log"}) DeleteFileA(path(file).c_str());
+    removeModules();
+    for (const char* file : {older, newer, "probe.log"}) DeleteFileA(path(file).c_str());
     RemoveDirectoryA(folder.c_str());
     for (const char* program : {older, newer}) RegDeleteTreeA(HKEY_CURRENT_USER, (appDefaults + program).c_str());
     RegDeleteTreeA(HKEY_CURRENT_USER, testsKey);
@@ -56,14 +57,33 @@ class LegacyCase : public ::testing::Test {
     if (value < 0) RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
   }
   static HWND makeWindow(int show) { return createTestWindow(DefWindowProcA, WS_OVERLAPPEDWINDOW, 200, 150, show); }
-  // A program or module built with the tests, copied into the folder as `as`. Wine tells the copy named `older` that
-  // it runs on the older family (GetVersionExA: platform 1), and takes MPR.DLL for either copy from beside it, never
-  // its own (per program: Wine reads WINEDLLOVERRIDES only from the environment it was started with).
+  // A program built with the tests, copied into the folder as `as`; a module goes into the system folder, where the
+  // saver looks for it, and a planted DLL (which ends the process with 77) beside the saver under the same name. Wine
+  // tells the copy named `older` that it runs on the older family (GetVersionExA: platform 1), and takes MPR.DLL for
+  // either copy from a file, never its own (per program: Wine reads WINEDLLOVERRIDES only at its start).
   void add(const std::string& built, const std::string& as) {
-    EXPECT_TRUE(CopyFileA(siblingPath(built.c_str()).c_str(), path(as.c_str()).c_str(), FALSE)) << built;
+    const bool module = as == "MPR.DLL" || as == "PASSWORD.CPL";
+    const std::string target = module ? systemPath(as) : path(as.c_str());
+    if (as == "MPR.DLL") MoveFileA(target.c_str(), systemPath("MPR.DLL.saved").c_str());
+    EXPECT_TRUE(CopyFileA(siblingPath(built.c_str()).c_str(), target.c_str(), FALSE)) << built;
+    const std::string planted = siblingPath("legacy-modules\\PLANTED.DLL");
+    EXPECT_TRUE(!module || CopyFileA(planted.c_str(), path(as.c_str()).c_str(), FALSE));
     if (as == older) writeValue((appDefaults + older).c_str(), "Version", REG_SZ, "win98", 6);
     if (as == older || as == newer)
       writeValue((appDefaults + as + "\\DllOverrides").c_str(), "mpr", REG_SZ, "native", 7);
+  }
+  // The modules taken out of the system folder again, the system's MPR.DLL put back.
+  void removeModules() {
+    for (const char* file : {"MPR.DLL", "PASSWORD.CPL"}) {
+      DeleteFileA(path(file).c_str());
+      DeleteFileA(systemPath(file).c_str());
+    }
+    MoveFileA(systemPath("MPR.DLL.saved").c_str(), systemPath("MPR.DLL").c_str());
+  }
+  static std::string systemPath(const std::string& file) {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system) + "\\" + file;
   }
   bool start(ChildProcess& process, const std::string& arguments, const char* program, const char* mode = "") {
     return process.start(arguments, path(program), {{"TAVRIN_PROBE", mode}, {"TAVRIN_PROBE_LOG", path("probe.log")}});
@@ -96,7 +116,7 @@ TEST_F(LegacyPasswordChange, TheServiceIsCalledOnceForTheOwnerOrElseTheForegroun
       {"/a 1234", newer, mpr, &none}};
   for (const auto& [arguments, program, module, expected] : cases) {
     SCOPED_TRACE(arguments + " " + program + " " + (module ? module : "without MPR.DLL"));
-    DeleteFileA(path("MPR.DLL").c_str());
+    removeModules();
     DeleteFileA(path("probe.log").c_str());
     if (module) add(std::string("legacy-modules\\") + module, "MPR.DLL");
     ChildProcess saver;
@@ -194,7 +214,6 @@ class LegacyConfirmClose : public LegacyCase {
     hostState.lastPasswordCheck = 0xFFFFFFFFu;
     framesDuringCheck = closesDuringCheck = 0;
     SetEnvironmentVariableA("TAVRIN_PROBE_LOG", path("probe.log").c_str());
-    SetDllDirectoryA(folder.c_str());  // the module is looked for beside this program, then here
     LoadPasswordModule();
     ASSERT_NE(hostState.verifyPwd, nullptr) << "the test PASSWORD.CPL was not loaded";
     ASSERT_NE(window = createTestWindow(passingScene, WS_POPUP, 10, 10, SW_HIDE), nullptr);
@@ -205,7 +224,6 @@ class LegacyConfirmClose : public LegacyCase {
     clockOffset = 0;
     if (IsWindow(window)) DestroyWindow(window);
     UnloadPasswordModule();
-    SetDllDirectoryA(nullptr);
     SetCursorPos(start.x, start.y);
     LegacyCase::TearDown();
   }
