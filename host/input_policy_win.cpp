@@ -147,8 +147,12 @@ static bool eventOf(UINT message, WPARAM wParam, SaverEvent& event, uint32_t& tr
 
 // What the scene calls for every message it does not answer itself.
 LRESULT DefScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE && !ConfirmClose(window)) return 0;
   const bool inert = hostState.previewing || hostState.closing;
+  // SaverWindowProc decides each close as it arrives: one it accepted comes
+  // back here from a scene that passes WM_CLOSE on, and finishes (the default
+  // handling destroys the window). Asking again would answer "already closing"
+  // and keep the window for ever.
+  if (message == WM_CLOSE && !inert && !ConfirmClose(window)) return 0;
   if (message == WM_APP && !inert && hostState.legacyPlatform) {
     // The password check, sent by ConfirmClose to this window.
     return hostState.verifyPwd ? hostState.verifyPwd(window) : 1;
