@@ -20,12 +20,18 @@ foreach(name PASSWORD MPR BARE PLANTED)
   list(APPEND TAVRIN_LEGACY_MODULE_TARGETS ${target})
 endforeach()
 
-# Copies of the real saver and of the probe watched from outside, and the
-# password check on close in-process with the saver's own code.
-add_executable(legacy_tests "${CMAKE_CURRENT_LIST_DIR}/legacy_test.cpp")
+# The saver's entry and host with a scene that passes WM_CLOSE on.
+add_executable(passing_scene WIN32 "${PROJECT_SOURCE_DIR}/host/main_win.cpp" "${CMAKE_CURRENT_LIST_DIR}/passing_scene_win.cpp")
+set_target_properties(passing_scene PROPERTIES SUFFIX .scr)
+tavrin_saver_executable(passing_scene)
+tavrin_warnings(passing_scene)
+
+# Copies of the real saver, of the probe and of passing_scene watched from
+# outside, and the password check on close in-process with the host's code.
+add_executable(legacy_tests "${CMAKE_CURRENT_LIST_DIR}/legacy_test.cpp" "${CMAKE_CURRENT_LIST_DIR}/passing_scene_win.cpp")
 target_link_libraries(legacy_tests PRIVATE tavrin_win tavrin_test_support gtest_main)
-add_dependencies(legacy_tests tavrin tavrin_probe ${TAVRIN_LEGACY_MODULE_TARGETS})
+add_dependencies(legacy_tests tavrin tavrin_probe passing_scene ${TAVRIN_LEGACY_MODULE_TARGETS})
 tavrin_warnings(legacy_tests)
-foreach(suite PasswordChange PasswordModule ConfirmClose)
+foreach(suite PasswordChange PasswordModule ConfirmClose PassingScene)
   tavrin_wine_test(NAME "wine.legacy.${suite}" TARGET legacy_tests ARGS "--gtest_filter=Legacy${suite}.*" TIMEOUT 300)
 endforeach()

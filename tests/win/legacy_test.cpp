@@ -14,6 +14,9 @@
 using namespace harness;
 using Lines = std::vector<std::string>;
 
+// What this program's scene (passing_scene_win.cpp) saw while a password check ran.
+extern std::atomic<int> framesDuringCheck, closesDuringCheck;
+
 namespace {
 
 const char testsKey[] = "Software\\Orvane\\TavrinTests";  // the answers of the test PASSWORD.CPL
@@ -186,16 +189,6 @@ TEST_F(LegacyPasswordModule, LoadedOnlyFullScreenClosesAskItTheSettingIsClearedA
   }
 }
 
-// What the stand-in scene saw while a password check ran.
-std::atomic<int> framesDuringCheck, closesDuringCheck;
-
-// A scene that passes every message on to the host, WM_CLOSE included, and counts its frame ticks.
-LRESULT CALLBACK passingScene(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TIMER) framesDuringCheck += hostState.checkingPassword;
-  if (message == WM_CLOSE) closesDuringCheck += hostState.checkingPassword;
-  return message == WM_TIMER ? 0 : DefScreenSaverProc(window, message, wParam, lParam);
-}
-
 // GetTickCount through this program's import reads the test's clock: a check can last a second.
 DWORD(WINAPI* realTickCount)();
 std::atomic<DWORD> clockOffset;
@@ -216,7 +209,7 @@ class LegacyConfirmClose : public LegacyCase {
     SetEnvironmentVariableA("TAVRIN_PROBE_LOG", path("probe.log").c_str());
     LoadPasswordModule();
     ASSERT_NE(hostState.verifyPwd, nullptr) << "the test PASSWORD.CPL was not loaded";
-    ASSERT_NE(window = createTestWindow(passingScene, WS_POPUP, 10, 10, SW_HIDE), nullptr);
+    ASSERT_NE(window = createTestWindow(SaverWindowProc, WS_POPUP, 10, 10, SW_HIDE), nullptr);
     GetCursorPos(&start);
     hostState.lastCursor = start;
   }
@@ -244,7 +237,6 @@ class LegacyConfirmClose : public LegacyCase {
 // ends it.
 TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAndFramesGoOn) {
   setNumber(testsKey, "Verdict", 2);  // ask in a modal box
-  ASSERT_NE(SetTimer(window, 1, 10, nullptr), 0u);
   static HWND saver;
   static int ticks, nestedClose;  // nestedClose 99: not sent
   static POINT moved;
@@ -270,7 +262,7 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
   EXPECT_EQ(nestedClose, 0) << "the nested close was not refused";
   EXPECT_GE(framesDuringCheck, 5) << "the frames stopped while the box was up";
   EXPECT_GE(hostState.lastPasswordCheck - askedAt, 1000u) << "the check's time is taken at its end";
-  EXPECT_EQ(closesDuringCheck, 1) << "the nested one only: input posted none";
+  EXPECT_EQ(closesDuringCheck, 0) << "a refused close never reaches the scene";
   EXPECT_FALSE(closePending());
   EXPECT_EQ(verifyCalls(), 1) << "the nested close asked again";
   EXPECT_TRUE(IsWindow(window));
@@ -284,9 +276,37 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
   setNumber(testsKey, "Verdict", 1);
   clockOffset += 200;
   SendMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(IsWindow(window)) << "the close the host accepted finishes when the scene passes it on";
+  MSG quit;
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the message loop would end";
   EXPECT_FALSE(ConfirmClose(window)) << "already closing";
   EXPECT_EQ(verifyCalls(), 2);
+}
+
+class LegacyPassingScene : public LegacyCase {};
+
+// passing_scene.scr, whose scene passes WM_CLOSE on: on the newer family a key, a click and a power broadcast each
+// end it with 0; on the older family with a password in force a refused check keeps it and an accepted one ends it.
+TEST_F(LegacyPassingScene, InputEndsItWithZeroAndOnTheOlderFamilyOnlyAnAcceptedCheckDoes) {
+  add("passing_scene.scr", newer);
+  for (UINT input : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_POWERBROADCAST}) {
+    ChildProcess saver;
+    ASSERT_TRUE(start(saver, "/s", newer));
+    HWND window = waitForSaverWindow(saver.id());
+    PostMessageA(window, input, 0, 0);
+    EXPECT_EQ(saver.exitCode(5000), 0) << input;
+  }
+  add("passing_scene.scr", older);
+  add("legacy-modules\\PASSWORD.CPL", "PASSWORD.CPL");
+  usePassword(1);
+  ChildProcess saver;
+  ASSERT_TRUE(start(saver, "/s", older));
+  HWND window = waitForSaverWindow(saver.id());
+  PostMessageA(window, WM_KEYDOWN, 'A', 0);  // no verdict yet: refused
+  EXPECT_TRUE(waitUntil([&] { return events() == Lines{"attach", "verify " + handleText(window)}; }, 5000));
+  EXPECT_FALSE(saver.waitForExit(500)) << "a refused check keeps the saver";
+  setNumber(testsKey, "Verdict", 1);
+  EXPECT_EQ(saver.endWithKey(window), 0);
 }
 
 }  // namespace
