@@ -3,7 +3,8 @@
 # make bench - the benchmarks (decoder against libjpeg-turbo, saver start-up and frame rate)
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 180), keeping what it finds
 # make soak  - the saver for SOAK_SECONDS (default 600) under a resource watcher
-# make release - installer and zip archive in build/release
+# make release - installer, zip archive and SHA256SUMS in build/release, the same bytes from any checkout of a commit
+# make release-check - make release in two fresh clones of the commit, compared byte for byte
 
 BUILD ?= build
 GENERATOR ?= Ninja
@@ -12,7 +13,7 @@ FUZZ_SECONDS ?= 180
 SOAK_SECONDS ?= 600
 export CTEST_OUTPUT_ON_FAILURE = 1
 
-.PHONY: all deps build win native fuzz-tree test run bench fuzz soak release clean
+.PHONY: all deps build win native fuzz-tree test run bench fuzz soak release release-check clean
 
 all: build
 
@@ -52,8 +53,11 @@ fuzz: deps fuzz-tree
 soak: deps win
 	tools/soak.sh $(BUILD) $(SOAK_SECONDS)
 
-release: deps win
-	tools/make-release.sh $(BUILD)
+release: deps
+	tools/make-release.sh $(BUILD) -G $(GENERATOR) $(CMAKE_ARGS)
+
+release-check: deps
+	tools/check-release.sh $(BUILD) -G $(GENERATOR) $(CMAKE_ARGS)
 
 clean:
 	rm -rf $(BUILD)

@@ -15,6 +15,8 @@ endif()
 option(TAVRIN_WERROR "Treat warnings in the project's own code as errors" ON)
 option(TAVRIN_SANITIZE "Native tree: build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 option(TAVRIN_BENCH "Native tree: build the benchmarks (use an unsanitized release tree)" OFF)
+# Off: the saver, the installer and the tools, without GoogleTest (MSYS2, make release).
+option(TAVRIN_TESTS "Build the tests (they need GoogleTest's sources, TAVRIN_GTEST_SOURCE)" ON)
 set(TAVRIN_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs as part of the tests")
 
 get_filename_component(TAVRIN_BUILD_ROOT "${CMAKE_BINARY_DIR}/.." ABSOLUTE)
@@ -30,6 +32,16 @@ if(TAVRIN_KIND STREQUAL "windows")
   # No MinGW DLLs on the user's machine: everything static.
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Two builds of one commit must give the same bytes, and GNU ld writes the
+  # time of the link into the PE header: it takes SOURCE_DATE_EPOCH instead
+  # when the tree is configured with one (make release gives the commit's
+  # time), else it writes none. Nothing else of a build's time or folder
+  # reaches the programs (release.WithoutTests and make release-check hold that).
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(CMAKE_CXX_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH}")
+  else()
+    add_link_options(-Wl,--no-insert-timestamp)
+  endif()
 elseif(TAVRIN_KIND STREQUAL "fuzz")
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -g -O1)
   add_link_options(-fsanitize=address,undefined)

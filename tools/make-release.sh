@@ -1,21 +1,48 @@
 #!/bin/sh
-# make-release.sh BUILD_ROOT
-# Puts the installer (made by the windows tree) and a zip archive with the
-# saver, README, LICENSE and the credits into BUILD_ROOT/release.
+# make-release.sh BUILD_ROOT [CMAKE ARGUMENTS...]
+# Builds the downloads in a windows tree of their own, without the tests
+# (BUILD_ROOT/release-tree), and puts into BUILD_ROOT/release the installer,
+# a zip archive (tavrin.scr, README.txt, LICENSE.txt, CREDITS.txt) and
+# SHA256SUMS for both.
+#
+# Two runs on one commit give the same bytes, in any folder and at any time:
+# every time stamp is SOURCE_DATE_EPOCH, by default the commit's time (in a
+# checkout without git, such as an unpacked source archive, whose files carry
+# the commit's time, the time of VERSION), and no path of the build reaches
+# the files.
 set -eu
-build_root=$1
+mkdir -p "$1"
+build_root=$(cd "$1" && pwd)
+shift
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 version=$(head -n 1 "$source_dir/VERSION")
-release="$build_root/release"
-installer="$build_root/win/tavrin-setup-$version.exe"
-if [ ! -f "$installer" ]; then
+commit_time=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null || true)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-${commit_time:-$(stat -c %Y "$source_dir/VERSION")}}
+export SOURCE_DATE_EPOCH
+
+tree="$build_root/release-tree"
+cmake -S "$source_dir" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" -DTAVRIN_TESTS=OFF \
+  "$@" >/dev/null
+installer="$tree/tavrin-setup-$version.exe"
+if ! cmake --build "$tree" --target tavrin_installer || [ ! -f "$installer" ]; then
   echo "No installer at $installer: is makensis installed (package nsis)?" >&2
   exit 1
 fi
-rm -rf "$release"
-mkdir -p "$release/tavrin-$version"
+
+release="$build_root/release"
+rm -rf "$release" "$tree/zip"
+mkdir -p "$release" "$tree/zip/tavrin-$version"
 cp "$installer" "$release/"
-cp "$build_root/win/tavrin.scr" "$source_dir/README.md" "$source_dir/LICENSE" "$source_dir/docs/CREDITS.txt" \
-  "$release/tavrin-$version/"
-(cd "$release" && zip -q -r -X "tavrin-$version.zip" "tavrin-$version" && rm -rf "tavrin-$version")
+cp "$tree/tavrin.scr" "$tree/tools/installer/README.txt" "$tree/tools/installer/LICENSE.txt" \
+  "$tree/tools/installer/CREDITS.txt" "$tree/zip/tavrin-$version/"
+# The zip keeps each member's time (as local time: hence UTC), its Unix mode
+# and, without -X, its owner; -D leaves out the folder's own entry, and the
+# members go in in one order whatever the file system lists.
+(
+  cd "$tree/zip"
+  chmod 644 "tavrin-$version"/*
+  TZ=UTC touch -d "@$SOURCE_DATE_EPOCH" "tavrin-$version"/*
+  printf '%s\n' "tavrin-$version"/* | LC_ALL=C sort | TZ=UTC zip -q -X -D "$release/tavrin-$version.zip" -@
+)
+(cd "$release" && sha256sum "tavrin-setup-$version.exe" "tavrin-$version.zip" >SHA256SUMS)
 ls -l "$release"
