@@ -1,5 +1,5 @@
 // The real tavrin.scr /c driven with the messages and input a user's clicks and keys produce; controls, registry and
-// exit code read back. A dialog's twelve values are compared whole, in the order they are stored.
+// exit code read back. A dialog's values are compared whole, in the settings table's order.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "config/settings.h"
 #include "res/resource_ids.h"
 #include "tests/support/test_support_win.h"
 
@@ -17,11 +18,6 @@ using namespace harness;
 using Numbers = std::vector<long>;
 
 namespace {
-
-// The settings page's controls in the order the values are stored: check boxes, trackbars, lists.
-const int controls[] = {IDC_SHOW_EARTH,      IDC_SHOW_STARS,   IDC_SMOOTH_STARS, IDC_STARS_AMOUNT,
-                        IDC_RANDOM_CAMERA,   IDC_SHOW_INFO,    IDC_SHOW_TIME,    IDC_SHOW_FPS,
-                        IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED, IDC_FILTRATION,   IDC_QUALITY};
 
 class ConfigDialog : public ::testing::Test {
  protected:
@@ -53,20 +49,21 @@ class ConfigDialog : public ::testing::Test {
   LRESULT send(int control, UINT message, WPARAM w = 0, LPARAM l = 0) const {
     return SendMessageA(item(control), message, w, l);
   }
-  // What the twelve controls show: 1 or 0 for a box, a trackbar's position, a list's index.
+  // What the settings' controls show, in the table's order: 1 or 0 for a box, a trackbar's position, a list's index.
   Numbers shown() const {
     Numbers values;
-    for (int c : controls) {
+    for (const SettingRow& row : settingRows) {
       char name[32] = {};
-      GetClassNameA(item(c), name, sizeof name);
+      GetClassNameA(item(row.control.id), name, sizeof name);
       const std::string kind = name;
-      values.push_back(send(c, kind == "Button" ? BM_GETCHECK : kind == "ComboBox" ? CB_GETCURSEL : TBM_GETPOS));
+      const UINT query = kind == "Button" ? BM_GETCHECK : kind == "ComboBox" ? CB_GETCURSEL : TBM_GETPOS;
+      values.push_back(send(row.control.id, query));
     }
     return values;
   }
   static Numbers stored() {
     Numbers values;
-    for (const auto& [name, ignored] : defaultSettings) values.push_back(long(storedSetting(name)));
+    for (const SettingRow& row : settingRows) values.push_back(long(storedSetting(row.name)));
     return values;
   }
   int enabled(std::initializer_list<int> ids) const {
