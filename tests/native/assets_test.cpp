@@ -267,6 +267,8 @@ TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
       {"one DQT", join({kSoi, dqt({{0, 2}, {1, 3}}), p.frame, kHuffman, p.tail}), true, {D::sharedDqtSegment}},
       {"Tq 2 is table 1", join({kSoi, p.q0, dqt({{2, 3}}), p.frame, kHuffman, p.tail}), true, {D::otherQuantTable}},
       {"one DHT", join({kSoi, p.q0, p.q1, p.frame, dht({0, 0x10, 1, 0x11}), p.tail}), true, {}},
+      {"SOF1", join({kSoi, p.q0, p.q1, sof(8, 8, 0x11, 0xC1), kHuffman, p.tail}), true, {D::notBaselineFrame}},
+      {"zeros after EOI", join({kSoi, p.body(), Bytes(4, 0)}), true, {D::noEoi}},
       {"DRI", join({kSoi, p.q0, p.q1, p.frame, kHuffman, segment(0xDD, {0, 4}), p.tail}), true, {D::restartInterval}},
       {"tables swapped", join({kSoi, dqt({{0, 3}, {1, 2}}), p.frame, kHuffman, p.tail}), false, {D::sharedDqtSegment}},
       {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}},
