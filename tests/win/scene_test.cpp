@@ -84,12 +84,13 @@ TEST_F(GlTest, SmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
   }
 }
 
-// Every cell lit: white text shows 255 wherever a glyph stands.
+// Every cell lit but the space's (glyph 0, top left): white text shows 255 wherever another glyph stands.
 class SceneFont : public GlTest {
  protected:
   void SetUp() override {
     GlTest::SetUp();
-    const std::vector<std::uint8_t> bytes(256 * 256, 255);
+    std::vector<std::uint8_t> bytes(256 * 256, 255);
+    for (int row = 240; row < 256; ++row) std::fill_n(&bytes[row * 256], 16, 0);
     GLuint texture = 0;  // uploaded as the scene uploads the atlas
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -100,7 +101,7 @@ class SceneFont : public GlTest {
   BitmapFont font;
 };
 
-TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNothing) {
+TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatrices) {
   const GLenum capabilities[] = {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND};
   glMatrixMode(GL_PROJECTION);
   glOrtho(-1, 1, -1, 1, -1, 1);
@@ -124,9 +125,14 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
     EXPECT_EQ(state(GL_MODELVIEW_MATRIX), modelView);
     EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
   }
-  glClear(GL_COLOR_BUFFER_BIT);
-  font.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
-  EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
+}
+
+// Every printable character is drawn, '~' the last; any other byte is a space.
+TEST_F(SceneFont, PrintableCharactersAreDrawnAndOtherBytesAreSpaces) {
+  font.print(1.0f, 1.0f, 1.0f, 0, 0, 0, "%s", "!~ \x7f\x1f\xff");
+  std::vector<int> cells;  // the middle of each glyph's cell
+  for (int k = 0; k < 6; ++k) cells.push_back(read(16 * k + 8, 8, 1, 1).red(0, 0));
+  EXPECT_EQ(cells, (std::vector<int>{255, 255, 0, 0, 0, 0}));
 }
 
 constexpr int screenW = 1024, screenH = 768;
