@@ -208,9 +208,14 @@ TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApp
 }
 
 // The pointer is a hand over the two links, and over other texts the page's own (cursor handles are the other
-// process's, so shapes are told apart by comparison).
-TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
-  ASSERT_TRUE(open());
+// process's, so shapes are told apart by comparison). A click on a link has the shell open its own address, each
+// from its own string: the probe saver logs the call instead.
+TEST_F(ConfigDialog, TheLinksShowTheHandAndOpenTheirOwnAddressesThroughTheShell) {
+  const std::string log = siblingPath("dialog-probe.log");
+  DeleteFileA(log.c_str());
+  saver = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(saver->start("/c", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
+  ASSERT_TRUE(open(nullptr));
   ASSERT_TRUE(toFront());
   SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
   const auto cursorOver = [&](HWND control, int x = -1) {
@@ -222,10 +227,20 @@ TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
     GetCursorInfo(&info);
     return info.hCursor;
   };
-  const HCURSOR page = cursorOver(aboutPage, 2), link = cursorOver(GetDlgItem(aboutPage, IDC_WEB_LINK));
+  HWND web = GetDlgItem(aboutPage, IDC_WEB_LINK), mail = GetDlgItem(aboutPage, IDC_MAIL_LINK);
+  const HCURSOR page = cursorOver(aboutPage, 2), link = cursorOver(web);
   EXPECT_NE(link, page);
-  EXPECT_EQ(cursorOver(GetDlgItem(aboutPage, IDC_MAIL_LINK)), link);
+  EXPECT_EQ(cursorOver(mail), link);
   EXPECT_EQ(cursorOver(FindWindowExA(aboutPage, nullptr, "Static", "Contact / Report bugs:")), page);
+  for (HWND target : {web, mail}) {
+    cursorOver(target);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  }
+  waitUntil([&] { return linesStartingWith(log, "shell ").size() == 2; }, 3000);
+  EXPECT_EQ(linesStartingWith(log, "shell "),
+            (std::vector<std::string>{"shell open explorer https://visibleearth.nasa.gov/ 1",
+                                      "shell open mailto:" + windowText(mail) + " - 1"}));
 }
 
 // With the key unreadable: one message over the dialog, which then shows what the settings hold before any read
