@@ -108,14 +108,8 @@ void fixSceneClock(std::int64_t seconds) {
   sceneClockSeconds = [] { return fixedSeconds; };
 }
 
-// Seeds whose first two draws are 0 and 32767, and 32767 and 0 (found by search; the randomize test checks them).
+// Seeds whose first two draws are 0 and 32767, and 32767 and 0 (found by search).
 constexpr std::uint32_t kLowHigh = 1531484264, kHighLow = 1833508488;
-
-// The next frame of Camera::update without the matrix: advance, then place.
-void frame(Camera& camera) {
-  camera.advanceAngles();
-  camera.computePositions();
-}
 
 const PathMode plain = PathMode::Plain, viviani = PathMode::Viviani, wave = PathMode::SphereWave,
                rosette = PathMode::Rosette;
@@ -132,15 +126,9 @@ TEST(Camera, FirstFramesOfTheSetUpConfiguration) {
   EXPECT_NEAR(0.000239, camera.eye.position.z, 1e-6);
   EXPECT_EQ(std::make_tuple(2.8, 0.0, 0.0),
             std::make_tuple(camera.target.position.x, camera.target.position.y, camera.target.position.z));
-  frame(camera);
-  EXPECT_EQ(s, camera.eye.angle);  // wrapped on the Rosette seam
-  // The Viviani target drawn to start at exactly -2 pi wraps up, then down.
-  camera.target.angle = pathStartAngle(viviani, 0);
-  ASSERT_EQ(-twoPi, camera.target.angle);
+  camera.advanceAngles();  // the next frame of Camera::update, without the matrix
   camera.computePositions();
-  EXPECT_EQ(s + twoPi, camera.target.angle);
-  frame(camera);
-  EXPECT_EQ(s - twoPi, camera.target.angle);
+  EXPECT_EQ(s, camera.eye.angle);  // wrapped on the Rosette seam
 }
 
 // The Viviani eye has no lower wrap; unknown modes none at all.
@@ -182,9 +170,6 @@ TEST(Camera, RandomizeDrawsTargetFirstFromTheWindowsRuntimeSequence) {
   for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(expected, one.next());
   fixSceneClock((std::int64_t{1} << 32) + 1);
   EXPECT_EQ(41, SceneRandom::fromClock().next());
-  SceneRandom lowHigh(kLowHigh), highLow(kHighLow);
-  EXPECT_EQ(std::make_pair(0.0, 1.0), std::make_pair(lowHigh.nextUnit(), lowHigh.nextUnit()));
-  EXPECT_EQ(std::make_pair(32767, 0), std::make_pair(highLow.next(), highLow.next()));
   const std::tuple<PathMode, PathMode, std::uint32_t, double, double> cases[] = {
       {viviani, rosette, kLowHigh, -twoPi, twoPi},
       {wave, viviani, kHighLow, fourPi, -twoPi},
@@ -202,14 +187,8 @@ TEST(Camera, RandomizeDrawsTargetFirstFromTheWindowsRuntimeSequence) {
   }
 }
 
-TEST(StarLayer, CountsSphereSeedsAndRefusals) {
-  const std::tuple<std::uint32_t, std::int32_t, std::int32_t, std::int32_t> cases[] = {
-      {3000, 2550, 300, 150}, {9999, 8499, 999, 499}, {10000, 8500, 1000, 500}, {30000, 25500, 3000, 1500}};
-  for (const auto& [amount, small, medium, large] : cases) {
-    const StarLayerCounts counts = starLayerCounts(amount);
-    EXPECT_EQ(std::make_tuple(small, medium, large), std::make_tuple(counts.small, counts.medium, counts.large))
-        << amount;
-  }
+// Every star on the sphere; layers made within the same second share their first positions, a second later not.
+TEST(StarLayer, StarsLieOnTheSphereAndLayersOfOneSecondShareTheirFirstPositions) {
   StarLayer small, medium, other;
   fixSceneClock(1143000000);
   ASSERT_TRUE(small.generate(starFieldRadius, 8500, 0.1f, 1, 1, 1) &&
@@ -223,25 +202,6 @@ TEST(StarLayer, CountsSphereSeedsAndRefusals) {
   }
   for (int i = 0; i < 3 * 1000; ++i) ASSERT_EQ(small.vertices()[i], medium.vertices()[i]) << i;
   EXPECT_NE(other.vertices()[0], small.vertices()[0]);
-  // Refused inputs leave nothing to draw (ASan's leak check sees the replaced and released arrays): no size, a flat
-  // sphere, a negative count; a failed regeneration leaves nothing of the last.
-  const std::tuple<float, std::int32_t, float> refused[] = {{starFieldRadius, 100, 0.0f},
-                                                            {starFieldRadius, 100, -1.0f},
-                                                            {starFieldRadius, 100, std::nanf("")},
-                                                            {0.0f, 100, 1.0f},
-                                                            {starFieldRadius, -1, 1.0f}};
-  for (const auto& [radius, count, size] : refused) {
-    StarLayer layer;
-    EXPECT_FALSE(layer.generate(radius, count, size, 1.0f, 1.0f, 1.0f)) << radius << " " << count << " " << size;
-    EXPECT_EQ(std::make_pair(0, 1.0f), std::make_pair(layer.count(), layer.pointSize()));
-    EXPECT_EQ(size > 0.0f, layer.setPointSize(size)) << size;
-  }
-  StarLayer layer;
-  ASSERT_TRUE(layer.generate(10.0f, 300, 2.0f, 1.0f, 0.5f, 0.25f));
-  EXPECT_FALSE(layer.generate(5.0f, 20, 0.0f, 1.0f, 1.0f, 1.0f));
-  EXPECT_EQ(0, layer.count());
-  layer.release();
-  EXPECT_EQ(nullptr, layer.vertices());
 }
 
 // The frame meter reads the counter through a seam the test moves.
