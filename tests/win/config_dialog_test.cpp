@@ -131,12 +131,8 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndT
   EXPECT_EQ(ranges, (decltype(ranges){{3000, 30000, 100}, {1, 100, 1}, {1, 100, 1}}));
   EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
-  // Without TCS_BUTTONS a new focus is a new choice, notified as a click's.
-  for (int tab : {1, 0}) {
-    SendMessageA(tabs, TCM_SETCURFOCUS, tab, 0);
-    EXPECT_EQ(IsWindowVisible(aboutPage) != FALSE, tab == 1);
-    EXPECT_EQ(IsWindowVisible(settingsPage) != FALSE, tab == 0);
-  }
+  SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);  // without TCS_BUTTONS a new focus is a new choice, as a click's
+  EXPECT_FALSE(IsWindowVisible(settingsPage)) << "the about page alone";
   EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
   press(IDOK);
   EXPECT_EQ(saver->exitCode(10000), 1);
