@@ -1,5 +1,7 @@
 #include "config/settings.h"
 
+#include <iterator>
+
 #include "res/resource_ids.h"
 
 namespace {
@@ -24,23 +26,43 @@ using Rule = SettingRule;
 // has written to users' registries: renaming it would lose their choice. The
 // values before any read are not the defaults: they are what a dialog shows
 // when the key cannot be read, and the saver does not start then.
-const SettingRow settingRows[settingCount] = {
-    // name, field, rule, low, high, default, before any read, control
-    {"Show Earth", &Settings::showEarth, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SHOW_EARTH)},
-    {"Show Stars", &Settings::showStars, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SHOW_STARS)},
-    {"Smooth Stars", &Settings::smoothStars, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SMOOTH_STARS, IDC_SHOW_STARS)},
-    {"Stars Amount", &Settings::starsAmount, Rule::Unsigned, 3000, 30000, 10000, 20000,
+//
+// A save writes "Show FPS" before "Show Time", the other way round from the
+// read. The order of the writes is the order of their failure messages and
+// what a watcher of the key sees, so it stays the one users know; each row
+// carries its place in it, and the table stays the only list to edit.
+constexpr SettingRow rows[] = {
+    // name, field, rule, low, high, default, before any read, place among the writes, control
+    {"Show Earth", &Settings::showEarth, Rule::Flag, 0, 1, 1, 1, 1, checkBox(IDC_SHOW_EARTH)},
+    {"Show Stars", &Settings::showStars, Rule::Flag, 0, 1, 1, 1, 2, checkBox(IDC_SHOW_STARS)},
+    {"Smooth Stars", &Settings::smoothStars, Rule::Flag, 0, 1, 1, 1, 3, checkBox(IDC_SMOOTH_STARS, IDC_SHOW_STARS)},
+    {"Stars Amount", &Settings::starsAmount, Rule::Unsigned, 3000, 30000, 10000, 20000, 4,
      trackbar(IDC_STARS_AMOUNT, 100, IDC_SHOW_STARS, IDC_AMOUNT_LABEL)},
-    {"Random Camera", &Settings::randomCamera, Rule::Flag, 0, 1, 1, 0, checkBox(IDC_RANDOM_CAMERA)},
-    {"Show Info", &Settings::showInfo, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SHOW_INFO)},
-    {"Show Time", &Settings::showTime, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SHOW_TIME, IDC_SHOW_INFO)},
-    {"Show FPS", &Settings::showFps, Rule::Flag, 0, 1, 1, 1, checkBox(IDC_SHOW_FPS, IDC_SHOW_INFO)},
-    {"Animation Speed", &Settings::animationSpeed, Rule::Unsigned, 1, 100, 30, 0, trackbar(IDC_ANIMATION_SPEED, 1)},
-    {"Camera Speed", &Settings::cameraSpeed, Rule::Unsigned, 1, 100, 30, 0, trackbar(IDC_CAMERA_SPEED, 1)},
-    {"Texture Filtartion", &Settings::textureFiltration, Rule::Signed, 0, 2, 2, 0,
+    {"Random Camera", &Settings::randomCamera, Rule::Flag, 0, 1, 1, 0, 5, checkBox(IDC_RANDOM_CAMERA)},
+    {"Show Info", &Settings::showInfo, Rule::Flag, 0, 1, 1, 1, 6, checkBox(IDC_SHOW_INFO)},
+    {"Show Time", &Settings::showTime, Rule::Flag, 0, 1, 1, 1, 8, checkBox(IDC_SHOW_TIME, IDC_SHOW_INFO)},
+    {"Show FPS", &Settings::showFps, Rule::Flag, 0, 1, 1, 1, 7, checkBox(IDC_SHOW_FPS, IDC_SHOW_INFO)},
+    {"Animation Speed", &Settings::animationSpeed, Rule::Unsigned, 1, 100, 30, 0, 9, trackbar(IDC_ANIMATION_SPEED, 1)},
+    {"Camera Speed", &Settings::cameraSpeed, Rule::Unsigned, 1, 100, 30, 0, 10, trackbar(IDC_CAMERA_SPEED, 1)},
+    {"Texture Filtartion", &Settings::textureFiltration, Rule::Signed, 0, 2, 2, 0, 11,
      list(IDC_FILTRATION, filtrationNames)},
-    {"Texture Quality", &Settings::textureQuality, Rule::Signed, 0, 2, 2, 0, list(IDC_QUALITY, qualityNames)},
+    {"Texture Quality", &Settings::textureQuality, Rule::Signed, 0, 2, 2, 0, 12, list(IDC_QUALITY, qualityNames)},
 };
+
+// Each place among the writes, 1 to the number of rows, belongs to exactly
+// one row: then a save writes every value once.
+constexpr bool writePositionsAreAnOrder() {
+  for (size_t position = 1; position <= std::size(rows); ++position) {
+    size_t holders = 0;
+    for (const SettingRow& row : rows) holders += row.writePosition == position ? 1 : 0;
+    if (holders != 1) return false;
+  }
+  return true;
+}
+static_assert(writePositionsAreAnOrder(), "each row needs its own place among the writes, from 1 up");
+
+const SettingRow* SettingTable::begin() const { return rows; }
+const SettingRow* SettingTable::end() const { return std::end(rows); }
 
 uint32_t acceptStoredNumber(const SettingRow& row, uint32_t stored) {
   switch (row.rule) {
@@ -110,7 +132,10 @@ void readSettings(const ValueStore& store, Settings& settings) {
 
 bool writeSettings(const ValueStore& store, const Settings& settings) {
   bool written = true;
-  for (const SettingRow& row : settingRows)
-    written = WriteDword(store, row.name, settingNumber(settings, row)) && written;
+  for (uint32_t position = 1; position <= settingRows.size(); ++position) {
+    for (const SettingRow& row : settingRows) {
+      if (row.writePosition == position) written = WriteDword(store, row.name, settingNumber(settings, row)) && written;
+    }
+  }
   return written;
 }

@@ -1,4 +1,4 @@
-// The saver's twelve user settings: the record, the one table that describes
+// The saver's user settings: the record, the one table that describes
 // every stored value (its name, default, accepted range and dialog control),
 // and the rules that read them from a store of named numbers and write them
 // back.
@@ -13,6 +13,7 @@
 // the dialog's resource.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <variant>
@@ -61,15 +62,19 @@ struct SettingRow {
   SettingRule rule;
   uint32_t low;  // accepted numbers (a flag's are 0 and 1)
   uint32_t high;
-  uint32_t defaultValue;  // written where the value is missing; used where it is out of range
-  uint32_t initial;       // held before any read: what the dialog shows when nothing can be read
+  uint32_t defaultValue;   // written where the value is missing; used where it is out of range
+  uint32_t initial;        // held before any read: what the dialog shows when nothing can be read
+  uint32_t writePosition;  // its place among the writes of a save, 1 first (see settings.cpp)
   SettingControl control;
 };
 
-constexpr int settingCount = 12;
-
-// All twelve, in the order they are read and written.
-extern const SettingRow settingRows[settingCount];
+// Every row, in the order the values are read: `for (const SettingRow& row : settingRows)`.
+struct SettingTable {
+  const SettingRow* begin() const;
+  const SettingRow* end() const;
+  size_t size() const { return static_cast<size_t>(end() - begin()); }
+};
+inline constexpr SettingTable settingRows{};
 
 // The number a row accepts for a stored number: the stored one or the default.
 uint32_t acceptStoredNumber(const SettingRow& row, uint32_t stored);
@@ -101,9 +106,10 @@ bool QueryDword(const ValueStore& store, const char* name, uint32_t* value, uint
 // Writes one value; "Failed to write regestry value!" when it fails.
 bool WriteDword(const ValueStore& store, const char* name, uint32_t number);
 
-// All twelve values read and range-checked into `settings`, with the rates.
+// Every value read in the table's order and range-checked into `settings`,
+// with the rates.
 void readSettings(const ValueStore& store, Settings& settings);
 
-// All twelve written, each even when an earlier one failed; true when every
-// write succeeded.
+// Every value written in the order of the rows' write positions, each even
+// when an earlier one failed; true when every write succeeded.
 bool writeSettings(const ValueStore& store, const Settings& settings);

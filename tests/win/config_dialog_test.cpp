@@ -1,5 +1,5 @@
 // The real tavrin.scr /c driven with the messages and input a user's clicks and keys produce; controls, registry and
-// exit code read back. A dialog's twelve values are compared whole, in the order they are stored.
+// exit code read back. A dialog's values are compared whole, in the settings table's order.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "config/settings.h"
 #include "res/resource_ids.h"
 #include "tests/support/test_support_win.h"
 
@@ -17,11 +18,6 @@ using namespace harness;
 using Numbers = std::vector<long>;
 
 namespace {
-
-// The settings page's controls in the order the values are stored: check boxes, trackbars, lists.
-const int controls[] = {IDC_SHOW_EARTH,      IDC_SHOW_STARS,   IDC_SMOOTH_STARS, IDC_STARS_AMOUNT,
-                        IDC_RANDOM_CAMERA,   IDC_SHOW_INFO,    IDC_SHOW_TIME,    IDC_SHOW_FPS,
-                        IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED, IDC_FILTRATION,   IDC_QUALITY};
 
 class ConfigDialog : public ::testing::Test {
  protected:
@@ -53,20 +49,21 @@ class ConfigDialog : public ::testing::Test {
   LRESULT send(int control, UINT message, WPARAM w = 0, LPARAM l = 0) const {
     return SendMessageA(item(control), message, w, l);
   }
-  // What the twelve controls show: 1 or 0 for a box, a trackbar's position, a list's index.
+  // What the settings' controls show, in the table's order: 1 or 0 for a box, a trackbar's position, a list's index.
   Numbers shown() const {
     Numbers values;
-    for (int c : controls) {
+    for (const SettingRow& row : settingRows) {
       char name[32] = {};
-      GetClassNameA(item(c), name, sizeof name);
+      GetClassNameA(item(row.control.id), name, sizeof name);
       const std::string kind = name;
-      values.push_back(send(c, kind == "Button" ? BM_GETCHECK : kind == "ComboBox" ? CB_GETCURSEL : TBM_GETPOS));
+      const UINT query = kind == "Button" ? BM_GETCHECK : kind == "ComboBox" ? CB_GETCURSEL : TBM_GETPOS;
+      values.push_back(send(row.control.id, query));
     }
     return values;
   }
   static Numbers stored() {
     Numbers values;
-    for (const auto& [name, ignored] : defaultSettings) values.push_back(long(storedSetting(name)));
+    for (const SettingRow& row : settingRows) values.push_back(long(storedSetting(row.name)));
     return values;
   }
   int enabled(std::initializer_list<int> ids) const {
@@ -134,12 +131,8 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndT
   EXPECT_EQ(ranges, (decltype(ranges){{3000, 30000, 100}, {1, 100, 1}, {1, 100, 1}}));
   EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
-  // Without TCS_BUTTONS a new focus is a new choice, notified as a click's.
-  for (int tab : {1, 0}) {
-    SendMessageA(tabs, TCM_SETCURFOCUS, tab, 0);
-    EXPECT_EQ(IsWindowVisible(aboutPage) != FALSE, tab == 1);
-    EXPECT_EQ(IsWindowVisible(settingsPage) != FALSE, tab == 0);
-  }
+  SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);  // without TCS_BUTTONS a new focus is a new choice, as a click's
+  EXPECT_FALSE(IsWindowVisible(settingsPage)) << "the about page alone";
   EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
   press(IDOK);
   EXPECT_EQ(saver->exitCode(10000), 1);
@@ -211,9 +204,14 @@ TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApp
 }
 
 // The pointer is a hand over the two links, and over other texts the page's own (cursor handles are the other
-// process's, so shapes are told apart by comparison).
-TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
-  ASSERT_TRUE(open());
+// process's, so shapes are told apart by comparison). A click on a link has the shell open its own address, each
+// from its own string: the probe saver logs the call instead.
+TEST_F(ConfigDialog, TheLinksShowTheHandAndOpenTheirOwnAddressesThroughTheShell) {
+  const std::string log = siblingPath("dialog-probe.log");
+  DeleteFileA(log.c_str());
+  saver = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(saver->start("/c", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
+  ASSERT_TRUE(open(nullptr));
   ASSERT_TRUE(toFront());
   SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
   const auto cursorOver = [&](HWND control, int x = -1) {
@@ -225,10 +223,20 @@ TEST_F(ConfigDialog, TheHandCursorShowsOverTheLinksOnly) {
     GetCursorInfo(&info);
     return info.hCursor;
   };
-  const HCURSOR page = cursorOver(aboutPage, 2), link = cursorOver(GetDlgItem(aboutPage, IDC_WEB_LINK));
+  HWND web = GetDlgItem(aboutPage, IDC_WEB_LINK), mail = GetDlgItem(aboutPage, IDC_MAIL_LINK);
+  const HCURSOR page = cursorOver(aboutPage, 2), link = cursorOver(web);
   EXPECT_NE(link, page);
-  EXPECT_EQ(cursorOver(GetDlgItem(aboutPage, IDC_MAIL_LINK)), link);
+  EXPECT_EQ(cursorOver(mail), link);
   EXPECT_EQ(cursorOver(FindWindowExA(aboutPage, nullptr, "Static", "Contact / Report bugs:")), page);
+  for (HWND target : {web, mail}) {
+    cursorOver(target);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  }
+  waitUntil([&] { return linesStartingWith(log, "shell ").size() == 2; }, 3000);
+  EXPECT_EQ(linesStartingWith(log, "shell "),
+            (std::vector<std::string>{"shell open explorer https://visibleearth.nasa.gov/ 1",
+                                      "shell open mailto:" + windowText(mail) + " - 1"}));
 }
 
 // With the key unreadable: one message over the dialog, which then shows what the settings hold before any read

@@ -29,17 +29,15 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
     const PackImage parts[] = {{first.data(), int32_t(first.size())}, images[1]};
     return makeDataPack(parts, 2);
   };
-  Bytes progressive = picture, pastEnd = pack, longer = pack;
-  longer.push_back(0);
+  Bytes progressive = picture, pastEnd = pack;
   const uint8_t baseline[] = {0xFF, 0xC0}, startOfScan[] = {0xFF, 0xDA};
   const auto frame = std::search(progressive.begin() + 2, progressive.end(), baseline, baseline + 2);
   const size_t scan = std::search(picture.begin(), picture.end(), startOfScan, startOfScan + 2) - picture.begin();
   ASSERT_TRUE(frame != progressive.end() && scan < picture.size());
   frame[1] = 0xC2;    // the frame made a progressive one
   pastEnd[4] = 0x7F;  // the first length runs far past the resource
-  const Bytes empty, shortAtlas(100), progressivePack = withFirst(progressive),
-                                      cutInHeader = withFirst(Bytes(&picture[0], &picture[300])),
-                                      cutInScan = withFirst(Bytes(&picture[0], &picture[(scan + picture.size()) / 2]));
+  const Bytes shortAtlas(100), progressivePack = withFirst(progressive),
+                               cutInScan = withFirst(Bytes(&picture[0], &picture[(scan + picture.size()) / 2]));
   const Texts textures = {"Failed to load textures!"}, header = {"Can not read the file header", textures[0]};
   const std::tuple<const char*, int, const Bytes*, Texts> cases[] = {
       {"no low pack", IDR_PACK_LOW, nullptr, textures},
@@ -47,10 +45,7 @@ TEST(DamagedResources, EachShowsExactlyItsMessagesDrawsNothingAndEndsCleanly) {
       {"no glyph pack", IDR_PACK_GLYPHS, nullptr, textures},
       {"short glyph pack", IDR_PACK_GLYPHS, &shortAtlas, textures},
       {"progressive", IDR_PACK_LOW, &progressivePack, header},
-      {"cut in its header", IDR_PACK_LOW, &cutInHeader, header},
       {"length past the end", IDR_PACK_LOW, &pastEnd, textures},
-      {"zero-length pack", IDR_PACK_LOW, &empty, textures},
-      {"a byte after the pictures", IDR_PACK_LOW, &longer, textures},
       {"cut in its scan", IDR_PACK_LOW, &cutInScan, {}},  // zero bits past the end: wrong pixels, no message
       {"settings key locked", 0, nullptr, {"Failed to open regestry key!"}}};  // and no pack is read
   // Copies of the probe saver, which logs its first frame tick: the window itself is visible from its creation, so

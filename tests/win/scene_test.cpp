@@ -84,12 +84,13 @@ TEST_F(GlTest, SmoothLayersEndWithBlendAndSmoothingOffPlainOnesLeaveThem) {
   }
 }
 
-// Every cell lit: white text shows 255 wherever a glyph stands.
+// Every cell lit but the space's (glyph 0, top left): white text shows 255 wherever another glyph stands.
 class SceneFont : public GlTest {
  protected:
   void SetUp() override {
     GlTest::SetUp();
-    const std::vector<std::uint8_t> bytes(256 * 256, 255);
+    std::vector<std::uint8_t> bytes(256 * 256, 255);
+    for (int row = 240; row < 256; ++row) std::fill_n(&bytes[row * 256], 16, 0);
     GLuint texture = 0;  // uploaded as the scene uploads the atlas
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -100,7 +101,7 @@ class SceneFont : public GlTest {
   BitmapFont font;
 };
 
-TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNothing) {
+TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatrices) {
   const GLenum capabilities[] = {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND};
   glMatrixMode(GL_PROJECTION);
   glOrtho(-1, 1, -1, 1, -1, 1);
@@ -124,9 +125,14 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatricesAndANullFormatDrawsNo
     EXPECT_EQ(state(GL_MODELVIEW_MATRIX), modelView);
     EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
   }
-  glClear(GL_COLOR_BUFFER_BIT);
-  font.print(1.0f, 1.0f, 1.0f, 10, 10, 0, nullptr);
-  EXPECT_EQ(read(0, 0, 40, 40).lit(), 0);
+}
+
+// Every printable character is drawn, '~' the last; any other byte is a space.
+TEST_F(SceneFont, PrintableCharactersAreDrawnAndOtherBytesAreSpaces) {
+  font.print(1.0f, 1.0f, 1.0f, 0, 0, 0, "%s", "!~ \x7f\x1f\xff");
+  std::vector<int> cells;  // the middle of each glyph's cell
+  for (int k = 0; k < 6; ++k) cells.push_back(read(16 * k + 8, 8, 1, 1).red(0, 0));
+  EXPECT_EQ(cells, (std::vector<int>{255, 255, 0, 0, 0, 0}));
 }
 
 constexpr int screenW = 1024, screenH = 768;
@@ -248,8 +254,8 @@ TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) 
 
 // The first frame as GL has it, for each "Texture Filtartion" (and "Texture Quality" alike): the pack of the quality
 // chosen, its pictures filtered as chosen and magnified linearly, the font always linear; 9999 stars in three layers
-// of their sizes.
-TEST(SaverSetUp, PacksFiltersAndStarLayersAsGlHasThem) {
+// of their sizes, all three smooth; drawn in the back buffer of a double-buffered format, presented by SwapBuffers.
+TEST(SaverSetUp, PacksFiltersStarLayersAndBuffersAsGlHasThem) {
   const std::string log = siblingPath("setup-probe.log"), minFilters[] = {"2600", "2601", "2703"};
   const std::pair<const char*, const char*> sizes[] = {{"1024", "128"}, {"2048", "256"}, {"4096", "512"}};
   for (DWORD choice : {0, 1, 2}) {
@@ -262,20 +268,21 @@ TEST(SaverSetUp, PacksFiltersAndStarLayersAsGlHasThem) {
     EXPECT_EQ(linesStartingWith(log, "texture "),
               (Texts{"texture 256 1 2601 2601", std::string("texture ") + sizes[choice].first + m,
                      std::string("texture ") + sizes[choice].second + m, "texture 256" + m}));
-    EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 8499 0.1", "points 999 1.15", "points 499 2.2"}));
+    EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 8499 0.1 1", "points 999 1.15 1", "points 499 2.2 1"}));
+    EXPECT_EQ(linesStartingWith(log, "buffers "), Texts{"buffers 1 405"});
     EXPECT_EQ(saver.endWithKey(waitForSaverWindow(saver.id(), 1000)), 0);
   }
 }
 
-// Frame 2600 of the fastest still camera in a 320 x 240 preview, whatever is stored: few fine stars, the smallest
-// pictures, no texts but the logo, the registry left as it was; the sun glow where it stands at that frame (876, 122
-// of 1024 x 768), white x (1, 1, 0.8) at its centre with a warm rim (the pack stores it pale blue, red and blue
-// exchanged: uploaded as BGR it would show cold).
+// Frame 2600 of the fastest still camera in a 320 x 240 preview, whatever is stored: few fine stars (plain points, as
+// "Smooth Stars" says), the smallest pictures, no texts but the logo, the registry left as it was; the sun glow where
+// it stands at that frame (876, 122 of 1024 x 768), white x (1, 1, 0.8) at its centre with a warm rim (the pack stores
+// it pale blue, red and blue exchanged: uploaded as BGR it would show cold).
 TEST(PreviewPicture, PreviewSettingsAndTheSunGlowAtItsPlace) {
-  const std::pair<const char*, DWORD> stored[] = {{"Random Camera", 0},    {"Camera Speed", 100},
-                                                  {"Stars Amount", 30000}, {"Texture Quality", 2},
-                                                  {"Show Info", 1},        {"Show Earth", 0}};
-  writeDefaultSettings({stored[0], stored[1], stored[2], stored[3], stored[4], stored[5]});
+  const std::pair<const char*, DWORD> stored[] = {
+      {"Random Camera", 0}, {"Camera Speed", 100}, {"Stars Amount", 30000}, {"Texture Quality", 2},
+      {"Show Info", 1},     {"Show Earth", 0},     {"Smooth Stars", 0}};
+  writeDefaultSettings({stored[0], stored[1], stored[2], stored[3], stored[4], stored[5], stored[6]});
   const std::string log = siblingPath("preview-probe.log");
   DeleteFileA(log.c_str());
   SetEnvironmentVariableA("TAVRIN_PROBE_LOG", log.c_str());
@@ -286,7 +293,7 @@ TEST(PreviewPicture, PreviewSettingsAndTheSunGlowAtItsPlace) {
   ASSERT_TRUE(harness::probeFrame("/p " + std::to_string(uintptr_t(parent)), 2600, s, ignored));
   SetEnvironmentVariableA("TAVRIN_PROBE_LOG", nullptr);
   s.saveBmp(siblingPath("scene-glow.bmp"));
-  EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 2550 0.1", "points 300 0.1", "points 150 0.1"}));
+  EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 2550 0.1 0", "points 300 0.1 0", "points 150 0.1 0"}));
   EXPECT_EQ(linesStartingWith(log, "resource "), (Texts{"resource 107", "resource 106", "resource 105"}));
   for (const auto& [name, value] : stored) EXPECT_EQ(storedSetting(name), value) << name;
   const int x = 876 * 320 / 1024, y = 122 * 240 / 768;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "config/settings.h"
 #include "tools/harness/harness_win.h"
 
 namespace harness {
@@ -155,14 +156,9 @@ DWORD storedSetting(const char* name) {
   return result == ERROR_SUCCESS ? number : kNotStored;
 }
 
-const std::pair<const char*, DWORD> defaultSettings[12] = {
-    {"Show Earth", 1},       {"Show Stars", 1},    {"Smooth Stars", 1},       {"Stars Amount", 10000},
-    {"Random Camera", 1},    {"Show Info", 1},     {"Show Time", 1},          {"Show FPS", 1},
-    {"Animation Speed", 30}, {"Camera Speed", 30}, {"Texture Filtartion", 2}, {"Texture Quality", 2}};
-
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes) {
   deleteSettingsKey();
-  for (const auto& [name, value] : defaultSettings) writeSetting(name, value);
+  for (const SettingRow& row : settingRows) writeSetting(row.name, row.defaultValue);
   for (const auto& [name, value] : changes) writeSetting(name, value);
 }
 

@@ -68,9 +68,7 @@ bool writeValue(const char* key, const char* name, DWORD type, const void* data,
 void writeSetting(const char* name, DWORD value);
 DWORD storedSetting(const char* name);  // kNotStored when the value is missing or not a REG_DWORD
 constexpr DWORD kNotStored = 0xBAADF00D;
-// The twelve values and their defaults, as users' registries hold them.
-extern const std::pair<const char*, DWORD> defaultSettings[12];
-// The twelve values at their defaults but for `changes`.
+// Every value of the settings table at its default but for `changes`.
 void writeDefaultSettings(std::initializer_list<std::pair<const char*, DWORD>> changes = {});
 
 // The screen as 24-bit pixels, read through GDI.

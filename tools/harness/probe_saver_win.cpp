@@ -4,8 +4,10 @@
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
 //     every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
 //     class, "cursor <0|1>" for every SetCursor (0: hidden), "default syscommand <hex>" for every WM_SYSCOMMAND passed
-//     to DefWindowProcA; at the first frame tick "frame 1", then "points <count> <size>" for every star layer drawn
-//     and "texture <width> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
+//     to DefWindowProcA, "shell <verb> <file> <parameters or -> <show>" for every ShellExecuteA (which then opens
+//     nothing); at the first frame tick "frame 1", then "points <count> <size> <smooth 0|1>" for every star layer
+//     drawn, and from inside the first SwapBuffers "buffers <double-buffered format 0|1> <draw buffer hex>" and
+//     "texture <width> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
 //     reaches Wine's screen), every tick followed by another at once, so that it comes sooner (the scene counts
@@ -13,6 +15,7 @@
 #include <windows.h>
 
 #include <GL/gl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +43,7 @@ static HCURSOR(WINAPI* realSetCursor)(HCURSOR);
 static LRESULT(WINAPI* realDefWindowProc)(HWND, UINT, WPARAM, LPARAM);
 static void(WINAPI* realPointSize)(GLfloat);
 static void(WINAPI* realDrawArrays)(GLenum, GLint, GLsizei);
+static HINSTANCE(WINAPI* realShellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 static GLfloat pointSize;
 
 static bool isFrameTick(const MSG& message) {
@@ -88,8 +92,25 @@ static void WINAPI loggedPointSize(GLfloat size) {
 }
 
 static void WINAPI loggedDrawArrays(GLenum mode, GLint first, GLsizei count) {
-  if (framesPresented == 0 && mode == GL_POINTS) appendLine(logPath, "points %d %.3g", count, pointSize);
+  if (framesPresented == 0 && mode == GL_POINTS) {
+    appendLine(logPath, "points %d %.3g %d", count, pointSize, glIsEnabled(GL_POINT_SMOOTH));
+  }
   realDrawArrays(mode, first, count);
+}
+
+// Not passed on: a test must not start a browser or a mail program. The result says the shell opened it.
+static HINSTANCE WINAPI loggedShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR, INT show) {
+  appendLine(logPath, "shell %s %s %s %d", verb ? verb : "-", file ? file : "-", parameters ? parameters : "-", show);
+  return reinterpret_cast<HINSTANCE>(33);
+}
+
+// The window's pixel format as set, and where GL draws.
+static void logBuffers(HDC dc) {
+  PIXELFORMATDESCRIPTOR format = {};
+  DescribePixelFormat(dc, GetPixelFormat(dc), sizeof format, &format);
+  GLint drawBuffer = 0;
+  glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+  appendLine(logPath, "buffers %d %x", (format.dwFlags & PFD_DOUBLEBUFFER) != 0, drawBuffer);
 }
 
 // Every texture object as GL has it. The frame binds what it draws, so the binding left here does not matter.
@@ -113,7 +134,10 @@ static void WINAPI recordingGetLocalTime(LPSYSTEMTIME time) {
 }
 
 static BOOL WINAPI probedSwapBuffers(HDC dc) {
-  if (framesPresented == 0 && logPath[0]) logTextures();
+  if (framesPresented == 0 && logPath[0]) {
+    logBuffers(dc);
+    logTextures();
+  }
   if (++framesPresented != dumpFrame) return realSwapBuffers(dc);
   const std::string partial = std::string(dumpPath) + ".part";  // renamed once whole
   if (FILE* out = std::fopen(partial.c_str(), "wb")) {
@@ -158,6 +182,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     redirectImport("user32.dll", "DefWindowProcA", &loggedDefWindowProc, &realDefWindowProc);
     redirectImport("opengl32.dll", "glPointSize", &loggedPointSize, &realPointSize);
     redirectImport("opengl32.dll", "glDrawArrays", &loggedDrawArrays, &realDrawArrays);
+    redirectImport("shell32.dll", "ShellExecuteA", &loggedShellExecute, &realShellExecute);
   }
   if (GetEnvironmentVariableA("TAVRIN_FRAME_DUMP", dumpPath, sizeof dumpPath) > 0) {
     GetEnvironmentVariableA("TAVRIN_FRAME_DUMP_AT", mode, sizeof mode);
