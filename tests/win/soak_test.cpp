@@ -70,6 +70,9 @@ TEST(Soak, ResourcesStayFlatFramesKeepComingAndAKeyStillEndsIt) {
   std::nth_element(early.begin(), early.begin() + early.size() / 2, early.end());
   SIZE_T laterLow = samples[half].privateBytes;
   for (size_t i = half; i < samples.size(); ++i) laterLow = std::min(laterLow, samples[i].privateBytes);
+  std::printf("from t=%zus: earlier half's median %zu KB, later half's low %zu KB (allowed +%zu KB); %lld frames\n",
+              10 * (base + 1), early[early.size() / 2] / 1024, laterLow / 1024, allowance / 1024,
+              static_cast<long long>(samples.back().frames));
   EXPECT_LE(laterLow, early[early.size() / 2] + allowance) << "the baseline grew";
   for (size_t i = 1; i < samples.size(); ++i)  // not a rate: make bench has it
     EXPECT_GT(samples[i].frames, samples[i - 1].frames) << "t=" << 10 * (i + 1) << " s";
