@@ -99,13 +99,14 @@ function(tavrin_delay_import_libraries var)
     string(APPEND descriptors "&__DELAY_IMPORT_DESCRIPTOR_lib${name}_delay_a, ")
   endforeach()
   add_custom_target(tavrin_delay_import_libraries DEPENDS ${outputs})
-  file(WRITE "${CMAKE_BINARY_DIR}/delay-imports/delay_loaded_dlls_win.cpp"
+  # Rewritten only when its text changes, so that configuring again rebuilds nothing.
+  file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/delay-imports/delay_loaded_dlls_win.cpp" CONTENT
 "// Written by CMake (cmake/Tavrin.cmake): the system DLLs that this executable loads itself.
 #include \"host/system_modules_win.h\"
 
 ${declarations}
 const ImgDelayDescr* const delayLoadedDlls[] = {${descriptors}nullptr};
-")
+" @ONLY)
   set(${var} ${libraries} PARENT_SCOPE)
 endfunction()
 
