@@ -148,6 +148,20 @@ function(tavrin_wine_test)
   set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_WINE_TESTS "${entry}")
 endfunction()
 
+# tavrin_wine_dpi_test(NAME <ctest name> TARGET <exe target> DPI <dpi> [ARGS ...])
+# As tavrin_wine_test, on a display that Wine reports at that DPI, in a session
+# of its own (tools/wine-run-dpi.sh) whose prefix is a copy of the tests' one:
+# it runs after the tests' own session has ended.
+function(tavrin_wine_dpi_test)
+  cmake_parse_arguments(T "" "NAME;TARGET;DPI" "ARGS" ${ARGN})
+  string(REPLACE ";" " " args "${T_ARGS}")
+  string(CONCAT entry
+    "add_test([=[${T_NAME}]=] /bin/sh \"${PROJECT_SOURCE_DIR}/tools/wine-run-dpi.sh\" \"${TAVRIN_BUILD_ROOT}\" ${T_DPI} "
+    "\"$<TARGET_FILE:${T_TARGET}>\" ${args})\n"
+    "set_tests_properties([=[${T_NAME}]=] PROPERTIES RESOURCE_LOCK wine TIMEOUT 300 LABELS wine DEPENDS wine.session.stop)\n")
+  set_property(GLOBAL APPEND_STRING PROPERTY TAVRIN_WINE_TESTS "${entry}")
+endfunction()
+
 # tavrin_fuzz_target(<name> SOURCES ... LIBS ...)
 # A libFuzzer program; its seed corpus is tests/fuzz/corpus/<name>. The tests
 # run it for TAVRIN_FUZZ_SECONDS; new inputs go to a scratch corpus in the

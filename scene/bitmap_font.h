@@ -81,6 +81,11 @@ class BitmapFont {
     viewHeight_ = height;
   }
 
+  // Every glyph drawn `scale` times its 16 pixels, from the given corner: the
+  // display's overlay scale. Whole, so that each texel of the atlas covers a
+  // square of whole pixels. 1 until this is called; below 1 counts as 1.
+  void setGlyphScale(std::int32_t scale) { glyphScale_ = scale < 1 ? 1 : scale; }
+
   // Formats like printf into 256 bytes (longer results keep their first
   // 255) and draws the result with its lower-left corner at (x, y) pixels
   // from the window's lower-left corner. A null format draws nothing and
@@ -98,6 +103,7 @@ class BitmapFont {
   bool listsBuilt() const { return listsBuilt_; }
   std::int32_t viewWidth() const { return viewWidth_; }
   std::int32_t viewHeight() const { return viewHeight_; }
+  std::int32_t glyphScale() const { return glyphScale_; }
 
  private:
   std::uint32_t texture_ = 0;
@@ -105,4 +111,5 @@ class BitmapFont {
   bool listsBuilt_ = false;
   std::int32_t viewWidth_ = 800;
   std::int32_t viewHeight_ = 600;
+  std::int32_t glyphScale_ = 1;
 };

@@ -140,8 +140,10 @@ void BitmapFont::drawText(float red, float green, float blue, std::int32_t x, st
 
   // Mask pass: background x (1 - L), with L the atlas luminance.
   glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+  const GLfloat scale = static_cast<GLfloat>(glyphScale_);
   glPushMatrix();
   glTranslatef(static_cast<GLfloat>(x), static_cast<GLfloat>(y), 0.0f);
+  glScalef(scale, scale, 1.0f);
   glListBase(base);
   glColor3f(1.0f, 1.0f, 1.0f);
   callGlyphLists(text);
@@ -150,6 +152,7 @@ void BitmapFont::drawText(float red, float green, float blue, std::int32_t x, st
   // Colour pass: L x colour + background x (1 - L x colour).
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glTranslatef(static_cast<GLfloat>(x), static_cast<GLfloat>(y), 0.0f);
+  glScalef(scale, scale, 1.0f);
   glListBase(base);
   glColor3f(red, green, blue);
   callGlyphLists(text);

@@ -101,6 +101,7 @@ void drawOverlay(Scene& scene, float framesPerSecond) {
   OverlayFrame frame;
   frame.screenWidth = scene.screenWidth;
   frame.screenHeight = scene.screenHeight;
+  frame.scale = scene.overlayScale;
   frame.framesPerSecond = framesPerSecond;
   if (overlayShowsClock(flags)) {
     frame.localTime = readLocalTime();  // once, for the time, date and weekday

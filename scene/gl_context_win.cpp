@@ -50,6 +50,7 @@ void setUpProjection(Scene& scene, int32_t width, int32_t height) {
   if (height == 0) height = 1;  // a zero-high client area would divide by zero
   glViewport(0, 0, width, height);
   scene.font.setViewSize(width, height);
+  scene.font.setGlyphScale(scene.overlayScale);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   const float nearPlane = 0.1f;  // kept single precision: the depth range has always been this

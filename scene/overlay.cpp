@@ -154,7 +154,25 @@ bool layOutLogoLetters(const std::uint8_t* atlas, std::size_t atlasSize, LogoLet
 
 // ---- Overlay layout --------------------------------------------------------
 
+std::int32_t overlayScaleForDpi(std::uint32_t dpi) {
+  // Capped first, so that no DPI a system may report overflows the rounding.
+  const std::uint32_t nearest = (std::min<std::uint32_t>(dpi, 96u * maxOverlayScale) + 48u) / 96u;
+  return std::max<std::int32_t>(1, static_cast<std::int32_t>(nearest));
+}
+
 namespace {
+
+// Every position is an offset from one edge in 96 DPI pixels, multiplied by
+// the display's factor: the same picture as at 96 DPI, scaled as a whole.
+struct Placement {
+  std::int32_t width;
+  std::int32_t height;
+  std::int32_t scale;
+  std::int32_t left(std::int32_t x) const { return x * scale; }
+  std::int32_t right(std::int32_t distance) const { return width - distance * scale; }
+  std::int32_t bottom(std::int32_t y) const { return y * scale; }
+  std::int32_t top(std::int32_t distance) const { return height - distance * scale; }
+};
 
 // Appends one item; the list has room for the logo and every info text at once.
 OverlayItem& addItem(OverlayLayout& layout, std::int32_t shadowX, std::int32_t shadowY, std::int32_t colorX,
@@ -175,32 +193,32 @@ void addText(OverlayLayout& layout, const char* text, std::int32_t shadowX, std:
   std::snprintf(item.text, sizeof item.text, "%s", text);
 }
 
-void addLogo(OverlayLayout& layout, std::int32_t h) {
+void addLogo(OverlayLayout& layout, const Placement& at) {
   for (const LogoLetter& letter : logoLetters) {
     const char text[2] = {letter.letter, '\0'};
-    addText(layout, text, letter.shadowX, h - 20, letter.colorX, h - 19, titleBlue);
+    addText(layout, text, at.left(letter.shadowX), at.top(20), at.left(letter.colorX), at.top(19), titleBlue);
   }
-  addText(layout, "TAVRIN", 7, 4, 6, 5, textGrey);
+  addText(layout, "TAVRIN", at.left(7), at.bottom(4), at.left(6), at.bottom(5), textGrey);
 }
 
-void addBanner(OverlayLayout& layout, std::int32_t x) {
-  addText(layout, "ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
-  addText(layout, creditLine, x + 1, 9, x, 10, textGrey);
+void addBanner(OverlayLayout& layout, const Placement& at, std::int32_t x) {
+  addText(layout, "ORVANE - TAVRIN", at.left(x + 1), at.bottom(29), at.left(x), at.bottom(30), titleBlue);
+  addText(layout, creditLine, at.left(x + 1), at.bottom(9), at.left(x), at.bottom(10), textGrey);
 }
 
-void addFrameRate(OverlayLayout& layout, std::int32_t h, float framesPerSecond) {
-  addText(layout, "FPS:", 11, h - 25, 10, h - 26, titleBlue);
-  OverlayItem& value = addItem(layout, 81, h - 25, 80, h - 26, textGrey);
+void addFrameRate(OverlayLayout& layout, const Placement& at, float framesPerSecond) {
+  addText(layout, "FPS:", at.left(11), at.top(25), at.left(10), at.top(26), titleBlue);
+  OverlayItem& value = addItem(layout, at.left(81), at.top(25), at.left(80), at.top(26), textGrey);
   std::snprintf(value.text, sizeof value.text, "%.2f", static_cast<double>(framesPerSecond));
 }
 
-void addClock(OverlayLayout& layout, std::int32_t w, std::int32_t h, const LocalTime& time) {
-  OverlayItem& clock = addItem(layout, w - 204, h - 25, w - 203, h - 26, textGrey);
+void addClock(OverlayLayout& layout, const Placement& at, const LocalTime& time) {
+  OverlayItem& clock = addItem(layout, at.right(204), at.top(25), at.right(203), at.top(26), textGrey);
   formatTimeText(time, clock.text, sizeof clock.text);
-  OverlayItem& date = addItem(layout, w - 171, h - 57, w - 170, h - 58, textGrey);
+  OverlayItem& date = addItem(layout, at.right(171), at.top(57), at.right(170), at.top(58), textGrey);
   formatDateText(time, date.text, sizeof date.text);
   const std::int32_t d = weekdayOffset(time.dayOfWeek);
-  addText(layout, weekdayName(time.dayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
+  addText(layout, weekdayName(time.dayOfWeek), at.right(d), at.top(41), at.right(d - 1), at.top(42), titleBlue);
 }
 
 }  // namespace
@@ -210,24 +228,24 @@ bool overlayShowsClock(const OverlayFlags& flags) { return flags.showInfo && fla
 OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame, IntroBanner& banner) {
   static_assert(logoLetterCount + 1 + 7 <= std::tuple_size<decltype(OverlayLayout::items)>::value,
                 "room for the logo and all info texts");
-  const std::int32_t w = clampScreenSize(frame.screenWidth);
-  const std::int32_t h = clampScreenSize(frame.screenHeight);
+  const Placement at{clampScreenSize(frame.screenWidth), clampScreenSize(frame.screenHeight),
+                     std::clamp<std::int32_t>(frame.scale, 1, maxOverlayScale)};
   OverlayLayout layout{};
   if (flags.showLogo) {
-    addLogo(layout, h);
+    addLogo(layout, at);
   }
   if (!flags.showInfo) {
     return layout;
   }
   if (banner.introBannerActive) {
-    // The banner advances only in frames that draw it.
-    addBanner(layout, advanceBanner(banner, frame.screenWidth));
+    // The banner advances only in frames that draw it, over the screen's width in its own pixels.
+    addBanner(layout, at, advanceBanner(banner, at.width / at.scale));
   }
   if (flags.showFps) {
-    addFrameRate(layout, h, frame.framesPerSecond);
+    addFrameRate(layout, at, frame.framesPerSecond);
   }
   if (overlayShowsClock(flags)) {
-    addClock(layout, w, h, frame.localTime);
+    addClock(layout, at, frame.localTime);
   }
   return layout;
 }

@@ -118,11 +118,24 @@ struct OverlayFlags {
   bool showTime = false;
 };
 
+// ---- Display scale ---------------------------------------------------------
+
+// The overlay keeps the size a person sees at 96 DPI, and stays sharp: its
+// glyphs, its offsets from the edges, its line spacing and the banner's travel
+// are all multiplied by one whole factor, the nearest to DPI / 96 with halves
+// rounding up. 120 DPI (125 %) keeps 1: 2 would make the texts 1.6 times
+// their usual size. 144 DPI (150 %) takes 2: no whole factor gives 1.5, and 1
+// would leave them at two thirds, too small on the dense screens that use
+// that scale. 192 (200 %) is 2, 288 (300 %) 3. Unknown (0) counts as 96.
+constexpr std::int32_t maxOverlayScale = 8;
+std::int32_t overlayScaleForDpi(std::uint32_t dpi);
+
 struct OverlayFrame {
   std::int32_t screenWidth = 0;
   std::int32_t screenHeight = 0;
   float framesPerSecond = 0.0f;
-  LocalTime localTime;  // read only when overlayShowsClock
+  LocalTime localTime;     // read only when overlayShowsClock
+  std::int32_t scale = 1;  // overlayScaleForDpi of the display; taken within 1..maxOverlayScale
 };
 
 // One text: printed in shadowColor at the shadow position, then in `color`
@@ -146,4 +159,7 @@ bool overlayShowsClock(const OverlayFlags& flags);
 
 // The overlay of one frame, top to bottom: logo letters and subtitle; then,
 // with showInfo, the banner (advancing it), the frame rate and the clock.
+// Positions are window pixels; at scale s every offset from an edge is s
+// times its 96 DPI value, and the banner scrolls over a screen s times
+// narrower, each of its pixels s wide.
 OverlayLayout layOutOverlay(const OverlayFlags& flags, const OverlayFrame& frame, IntroBanner& banner);

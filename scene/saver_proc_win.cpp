@@ -34,6 +34,29 @@ void endScene(HWND window) {
   PostQuitMessage(scene.startFailed ? -1 : 0);
 }
 
+// The DPI of the monitor under the window's top-left corner, where the frame
+// rate, the banner and the logo begin (on monitors of mixed scales the clock
+// takes the same factor). Windows 8.1 and later give each monitor's own to a
+// program aware of them; before, a DPI-aware program has the system's one.
+uint32_t displayDpi(HWND window, HDC deviceContext) {
+  using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  constexpr int effectiveDpi = 0;  // MDT_EFFECTIVE_DPI: what the user's scale setting asks for
+  POINT corner = {0, 0};
+  ClientToScreen(window, &corner);
+  UINT dpiX = 0, dpiY = 0;
+  // Like every DLL of the process, found in the system folder only.
+  if (HMODULE shcore = LoadLibraryA("shcore.dll")) {
+    const auto dpiForMonitor =
+        reinterpret_cast<DpiForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+    if (!dpiForMonitor ||
+        dpiForMonitor(MonitorFromPoint(corner, MONITOR_DEFAULTTONEAREST), effectiveDpi, &dpiX, &dpiY) != S_OK) {
+      dpiX = 0;
+    }
+    FreeLibrary(shcore);
+  }
+  return dpiX ? dpiX : static_cast<uint32_t>(GetDeviceCaps(deviceContext, LOGPIXELSX));
+}
+
 }  // namespace
 
 void showSceneError(const Scene& owner, const char* text) {
@@ -59,6 +82,7 @@ bool startScene(Scene& started, HWND window, bool previewing) {
   GetClientRect(window, &client);
   started.screenWidth = client.right;
   started.screenHeight = client.bottom;
+  started.overlayScale = overlayScaleForDpi(displayDpi(window, started.deviceContext));
   setUpScene(started);
   setUpProjection(started, client.right, client.bottom);
   return true;

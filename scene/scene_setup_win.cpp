@@ -66,13 +66,17 @@ void chooseFilters(Scene& scene, int textureFiltration) {
   scene.textureMagFilter = choice.magFilter;
 }
 
-// One luminance channel, filtered linearly whatever the setting, no mipmaps.
-// The default unpack alignment of 4 still holds and suits 256-byte rows.
-GLuint uploadFontAtlas(const RgbImage& atlas) {
+// One luminance channel, no mipmaps, whatever the filtering setting. At its
+// own size a glyph's pixels sample the texels' centres, where linear
+// filtering gives each texel exactly; drawn a whole number of times larger
+// (a display scaled above 100 %), nearest copies each texel onto a square of
+// pixels where linear would blur every edge. The default unpack alignment of
+// 4 still holds and suits 256-byte rows.
+GLuint uploadFontAtlas(const RgbImage& atlas, int32_t glyphScale) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, glyphScale > 1 ? GL_NEAREST : GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexImage2D(GL_TEXTURE_2D, 0, 1, fontAtlasSide, fontAtlasSide, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, atlas.pixels);
   return name;
@@ -134,7 +138,7 @@ void setUpScene(Scene& scene) {
   scene.lunarQuadric = newTexturedQuadric();
   scene.earthQuadric = newTexturedQuadric();
   chooseFilters(scene, scene.options.settings.textureFiltration);
-  scene.fontTexture = uploadFontAtlas(*scene.pictures.fontAtlasImage);
+  scene.fontTexture = uploadFontAtlas(*scene.pictures.fontAtlasImage, scene.overlayScale);
   uploadPictures(scene);
   scene.font.init(scene.fontTexture);
   aimCamera(scene);

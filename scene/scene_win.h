@@ -31,6 +31,9 @@ struct Scene {
   // Client size read once at the start; the overlay is laid out from it.
   int32_t screenWidth = 0;
   int32_t screenHeight = 0;
+  // The overlay's whole factor for the display's DPI, read with the size: the
+  // layout multiplies its offsets by it, the font its glyphs.
+  int32_t overlayScale = 1;
 
   HDC deviceContext = nullptr;
   HGLRC renderingContext = nullptr;

@@ -21,3 +21,14 @@ wine_prepare_prefix() {
   wineserver -w
   touch "$WINEPREFIX/.tavrin-ready"
 }
+
+# A session root of its own ($1) whose prefix is a copy of the tests' one,
+# made once, for tests that change what Wine reads at its start (the display,
+# its DPI): the tests' own prefix stays as it was.
+wine_copy_prefix() {
+  if [ ! -f "$1/wine/prefix/.tavrin-ready" ] && [ -f "$WINEPREFIX/.tavrin-ready" ]; then
+    mkdir -p "$1/wine"
+    rm -rf "$1/wine/prefix"
+    cp -a "$WINEPREFIX" "$1/wine/prefix"
+  fi
+}

@@ -12,13 +12,8 @@ order=$2
 shift 2
 tools=$(cd "$(dirname "$0")" && pwd)
 . "$tools/wine-env.sh"
-template="$WINEPREFIX"
 own_root="$build_root/xorg-session"
-mkdir -p "$own_root/wine"
-if [ ! -f "$own_root/wine/prefix/.tavrin-ready" ] && [ -f "$template/.tavrin-ready" ]; then
-  rm -rf "$own_root/wine/prefix"
-  cp -a "$template" "$own_root/wine/prefix"
-fi
+wine_copy_prefix "$own_root"
 config="$own_root/xorg-$order.conf"
 side=RightOf
 [ "$order" = left ] && side=LeftOf

@@ -270,6 +270,14 @@ TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
   EXPECT_TRUE(texts(frameWith(false, true, false, false, banner)).empty());
 }
 
+// The nearest whole factor of DPI / 96, halves rounding up; nothing a system reports makes it 0 or overflows.
+TEST(Overlay, DisplayScaleIsTheNearestWholeFactor) {
+  std::vector<std::int32_t> scales;
+  for (std::uint32_t dpi : {0u, 96u, 120u, 143u, 144u, 192u, 239u, 240u, 288u, 0xFFFFFFFFu})
+    scales.push_back(overlayScaleForDpi(dpi));
+  EXPECT_EQ((std::vector<std::int32_t>{1, 1, 1, 1, 2, 2, 2, 3, 3, maxOverlayScale}), scales);
+}
+
 TEST(Overlay, WithoutInfoNeitherFrameRateNorClockAndTheBannerWaits) {
   IntroBanner banner;
   EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty()) << "FPS or time without info: nothing";

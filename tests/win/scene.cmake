@@ -7,3 +7,9 @@ tavrin_warnings(scene_tests)
 tavrin_wine_test(NAME wine.scene.Gl TARGET scene_tests ARGS "--gtest_filter=GlTest.*:SceneFont.*" TIMEOUT 120)
 tavrin_wine_test(NAME wine.scene.Picture TARGET scene_tests ARGS "--gtest_filter=SaverPicture.*:PreviewPicture.*" TIMEOUT 300)
 tavrin_wine_test(NAME wine.scene.SetUp TARGET scene_tests ARGS "--gtest_filter=SaverSetUp.*" TIMEOUT 300)
+# The pictures' overlay and sizes again on displays at 150 and 200 % (the same
+# test program: it reads the display's DPI), each in a session of its own.
+foreach(dpi 144 192)
+  tavrin_wine_dpi_test(NAME wine.scene.PictureAt${dpi} TARGET scene_tests DPI ${dpi}
+    ARGS "--gtest_filter=SaverPicture.*:PreviewPicture.LogoWithoutFrameRateOrClock")
+endforeach()

@@ -137,7 +137,7 @@ TEST_F(SceneFont, PrintableCharactersAreDrawnAndOtherBytesAreSpaces) {
 
 constexpr int screenW = 1024, screenH = 768;
 const RECT litSide = {360, 320, 480, 450}, nightSide = {560, 320, 660, 450}, earthBox = {790, 330, 900, 420};
-const RECT skyLeft = {20, 80, 300, 690}, skyRight = {720, 430, 1004, 690};  // clear of the spheres and texts
+const RECT skyLeft = {20, 80, 300, 660}, skyRight = {720, 430, 1004, 660};  // clear of the spheres and texts
 const auto* const glyphs = static_cast<const std::uint8_t*>(
     LockResource(LoadResource(nullptr, FindResourceA(nullptr, MAKEINTRESOURCEA(106), "DATAPACK"))));
 
@@ -167,8 +167,9 @@ AreaStats areaStats(const Screenshot& s, const RECT& r) {
 }
 
 // What the overlay's prints make of the atlas on black (RGB 0..1, top-down): each darkens by luminance L, adds L x c.
+// At scale f each atlas texel covers f x f pixels, as a sharp enlargement draws it.
 struct ExpectedText {
-  int width, height;
+  int width, height, f = 1;
   std::vector<float> rgb = std::vector<float>(std::size_t(width) * height * 3);
 
   // One item at GL positions (from the lower-left corner): the shadow, then the coloured copy.
@@ -176,8 +177,9 @@ struct ExpectedText {
     for (const auto& [x, y, c] : {std::tuple{shadowX, shadowY, shadowColor}, std::tuple{colorX, colorY, color}}) {
       for (int k = 0; text[k] != '\0'; ++k) {
         const int glyph = static_cast<unsigned char>(text[k]) - 32;  // glyph set 0
-        for (int p = 0; p < 256; ++p) {                              // column i of glyph row j
-          const int i = p % 16, j = p / 16, px = x + 16 * k + i, py = height - 1 - (y + j);
+        for (int p = 0; p < 256 * f * f; ++p) {  // column i of glyph row j, its pixel a, b
+          const int i = p / f % 16, j = p / f / 16 / f, a = p % f, b = p / (16 * f) % f;
+          const int px = x + (16 * k + i) * f + a, py = height - 1 - (y + j * f + b);
           if (px < 0 || py < 0 || px >= width || py >= height) continue;
           const float l = glyphs[(256 - (glyph / 16 + 1) * 16 + j) * 256 + glyph % 16 * 16 + i] / 255.0f;
           float* d = &rgb[(std::size_t(py) * width + px) * 3];
@@ -200,6 +202,13 @@ struct ExpectedText {
     return good / double(count);
   }
 };
+
+// The overlay's whole factor on this session's display (wine-run-dpi.sh sets its DPI): 96, 144 and 192 give 1, 2, 2.
+int displayScale() {
+  DWORD dpi = 96, size = sizeof dpi;
+  RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", RRF_RT_REG_DWORD, nullptr, &dpi, &size);
+  return dpi < 144 ? 1 : 2;
+}
 
 // A frame of tavrin_probe.scr with a still camera, kept as `name`.bmp to look at.
 bool probeFrame(const std::string& arguments, DWORD showStars, DWORD showEarth, int number, const std::string& name,
@@ -235,21 +244,22 @@ TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) 
   EXPECT_EQ(areaStats(none, nightSide).maximum, 0) << "the night side is not pure black";
   EXPECT_EQ(areaStats(none, earthBox).maximum, 0) << "an Earth after all";
 
-  // "FPS:" (its value unknown), the clock and the banner (frame 500: at 1123 - 499) in place.
-  const int w = screenW, h = screenH, d = weekdayOffset(t.wDayOfWeek), x = 624;
+  // "FPS:" (its value unknown), the clock and the banner in place, every offset and glyph f times its 96 DPI size;
+  // the banner scrolls over a screen f times narrower, from its right edge + 99 (frame 500 at 1123 - 499 when f = 1).
+  const int f = displayScale(), w = screenW, h = screenH, d = weekdayOffset(t.wDayOfWeek), x = (w / f + 100 - 500) * f;
   char time[16], date[16];
   std::snprintf(time, sizeof time, "%02d:%02d:%02d:%03d", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
   std::snprintf(date, sizeof date, "%02d.%02d.%d", t.wDay, t.wMonth, t.wYear);
-  ExpectedText overlay{w, h};
-  overlay.item("FPS:", 11, h - 25, 10, h - 26, titleBlue);
-  overlay.item(time, w - 204, h - 25, w - 203, h - 26, textGrey);
-  overlay.item(date, w - 171, h - 57, w - 170, h - 58, textGrey);
-  overlay.item(weekdayName(t.wDayOfWeek), w - d, h - 41, w - d + 1, h - 42, titleBlue);
-  overlay.item("ORVANE - TAVRIN", x + 1, 29, x, 30, titleBlue);
-  overlay.item("Moon: USGS  Earth: NASA", x + 1, 9, x, 10, textGrey);
-  EXPECT_GT(overlay.match(none, {0, 0, 80, 62}), 0.998);
-  EXPECT_GT(overlay.match(none, {w - 220, 0, w, 62}), 0.998);
-  EXPECT_GT(overlay.match(none, {0, h - 62, w, h}), 0.998);
+  ExpectedText overlay{w, h, f};
+  overlay.item("FPS:", 11 * f, h - 25 * f, 10 * f, h - 26 * f, titleBlue);
+  overlay.item(time, w - 204 * f, h - 25 * f, w - 203 * f, h - 26 * f, textGrey);
+  overlay.item(date, w - 171 * f, h - 57 * f, w - 170 * f, h - 58 * f, textGrey);
+  overlay.item(weekdayName(t.wDayOfWeek), w - d * f, h - 41 * f, w - (d - 1) * f, h - 42 * f, titleBlue);
+  overlay.item("ORVANE - TAVRIN", x + f, 29 * f, x, 30 * f, titleBlue);
+  overlay.item("Moon: USGS  Earth: NASA", x + f, 9 * f, x, 10 * f, textGrey);
+  EXPECT_GT(overlay.match(none, {0, 0, 80 * f, 62 * f}), 0.998);
+  EXPECT_GT(overlay.match(none, {w - 220 * f, 0, w, 62 * f}), 0.998);
+  EXPECT_GT(overlay.match(none, {0, h - 62 * f, w, h}), 0.998);
 }
 
 // The first frame as GL has it, for each "Texture Filtartion" (and "Texture Quality" alike): the pack of the quality
@@ -311,15 +321,16 @@ TEST(PreviewPicture, LogoWithoutFrameRateOrClock) {
   Screenshot s;
   SYSTEMTIME ignored;
   ASSERT_TRUE(probeFrame("/p " + std::to_string(uintptr_t(parent)), 0, 1, 60, "scene-preview", s, ignored));
-  ASSERT_TRUE(s.width == width && s.height == height);
-  ExpectedText logo{width, height};
+  ASSERT_TRUE(s.width == width && s.height == height) << "the parent's client area, whatever the display's scale";
+  const int f = displayScale();
+  ExpectedText logo{width, height, f};
   for (const LogoLetter& letter : logoLetters) {
     const char text[2] = {letter.letter, '\0'};
-    logo.item(text, letter.shadowX, height - 20, letter.colorX, height - 19, titleBlue);
+    logo.item(text, letter.shadowX * f, height - 20 * f, letter.colorX * f, height - 19 * f, titleBlue);
   }
-  logo.item("TAVRIN", 7, 4, 6, 5, textGrey);
-  EXPECT_GT(logo.match(s, {0, 0, 170, 45}), 0.998);
-  EXPECT_GT(logo.match(s, {0, height - 40, 170, height}), 0.998);
+  logo.item("TAVRIN", 7 * f, 4 * f, 6 * f, 5 * f, textGrey);
+  EXPECT_GT(logo.match(s, {0, 0, 170 * f, 45 * f}), 0.998);
+  EXPECT_GT(logo.match(s, {0, height - 40 * f, 170 * f, height}), 0.998);
   EXPECT_EQ(areaStats(s, {width - 210, 0, width, 70}).maximum, 0) << "where the clock would stand";
   EXPECT_GT(areaStats(s, {width / 2 - 30, height / 2 - 10, width / 2 - 10, height / 2 + 10}).mean, 20.0) << "moon";
 }
