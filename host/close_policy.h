@@ -20,7 +20,7 @@ enum class SaverEvent : uint8_t {
   Button,          // the left, right or middle button went down
   MouseMove,       // the pointer moved; the travel comes with it
   ActivationLost,  // another application became active
-  PowerEvent,      // a critical resume, or any power broadcast
+  PowerEvent,      // a critical resume, or the machine going to sleep or waking
   AutoPlay,        // the system asks whether a disc may start AutoPlay
 };
 

@@ -57,6 +57,27 @@ static CloseState closeState() {
           hostState.lastPasswordCheck};
 }
 
+// Window switching and a second screen saver, in whatever form they come: the
+// system keeps the low four bits of a command for itself.
+static bool refusedCommand(WPARAM wParam) {
+  const WPARAM command = wParam & 0xFFF0;
+  return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
+}
+
+// Windows broadcasts these while the machine stays awake: a laptop on battery
+// gets a status change every few per cent of charge, and ending the saver on
+// each would show the desktop to whoever passes. Sleep and wake, and whatever
+// else may come, still end it.
+static bool endsSaver(WPARAM powerEvent) {
+  switch (powerEvent) {
+    case PBT_APMPOWERSTATUSCHANGE:
+    case PBT_APMBATTERYLOW:
+    case PBT_APMOEMEVENT:
+    case PBT_POWERSETTINGCHANGE: return false;
+    default: return true;
+  }
+}
+
 // The scene starts inside WM_CREATE; a close asked meanwhile is posted again
 // once the start is over, and one that could not start ends with no close.
 static LRESULT startScene(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -104,9 +125,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       Sleep(0);  // a frame per tick must not starve the rest of the desktop
       break;
     case WM_SYSCOMMAND:
-      if (!hostState.previewing && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_SCREENSAVE)) {
-        return 0;
-      }
+      if (!hostState.previewing && refusedCommand(wParam)) return 0;
       break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -138,7 +157,7 @@ static bool eventOf(UINT message, WPARAM wParam, SaverEvent& event, uint32_t& tr
       return true;
     case WM_ACTIVATEAPP: event = SaverEvent::ActivationLost; return !wParam;
     case WM_POWER: event = SaverEvent::PowerEvent; return wParam == PWR_CRITICALRESUME;
-    case WM_POWERBROADCAST: event = SaverEvent::PowerEvent; return true;
+    case WM_POWERBROADCAST: event = SaverEvent::PowerEvent; return endsSaver(wParam);
     default:
       event = SaverEvent::AutoPlay;
       return hostState.autoPlayMessage != 0 && message == hostState.autoPlayMessage;
