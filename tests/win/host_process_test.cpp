@@ -18,12 +18,16 @@ using namespace harness;
 namespace {
 
 // The full-screen saver, settled: its first frames drawn, the system's own move of the window done.
-HWND startSaver(ChildProcess& saver, const std::string& program = saverPath(), const std::string& log = "") {
+HWND startSaver(ChildProcess& saver, const std::string& program = saverPath(), const std::string& log = "",
+                const char* probeModes = "") {
   writeDefaultSettings();
-  HWND window = saver.start("/s", program, {{"TAVRIN_PROBE_LOG", log}}) ? waitForSaverWindow(saver.id()) : nullptr;
+  HWND window = saver.start("/s", program, {{"TAVRIN_PROBE_LOG", log}, {"TAVRIN_PROBE", probeModes}})
+                    ? waitForSaverWindow(saver.id())
+                    : nullptr;
   Sleep(300);
   return window;
 }
+const auto frames = [](HWND window) { return reinterpret_cast<intptr_t>(GetPropA(window, "TavrinFrames")); };
 
 // The probe's record of its cursor calls ("cursor 0" hides it) and of the system commands it passed on.
 size_t hidings(const std::string& log) {
@@ -31,20 +35,32 @@ size_t hidings(const std::string& log) {
   return size_t(std::count(lines.begin(), lines.end(), "cursor 0"));
 }
 
-// The probe: the saver with a frame counter. Class and title: found by waitForSaverWindow; clip box: TwoMonitors.
-// The pointer is hidden: no class cursor, and hidden again on every cursor request.
-TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsHidesThePointerAndOnlyFivePixelsOfTravelEnd) {
+// The probe: the saver with a frame counter, here with its frames taken away. Class and title: found by
+// waitForSaverWindow; clip box: TwoMonitors. It comes to the front over the test's window, black before any frame
+// is drawn, the grey window beneath hidden. The pointer is hidden: no class cursor, and hidden again on every cursor
+// request.
+TEST(FullScreenSaver, TopmostFrontBlackPopupThatASecondStartFrontsHidesThePointerAndOnlyFivePixelsOfTravelEnd) {
   ChildProcess saver;
   const std::string log = siblingPath("full-screen-probe.log");
   DeleteFileA(log.c_str());
-  HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"), log);
+  HWND beneath = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, 0, 0, 0, 0);
+  SetForegroundWindow(beneath);
+  HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"), log, "noframes");
   ASSERT_NE(window, nullptr);
+  // Wine activates every window it maps full screen, so only Windows can tell whether the saver asked.
+  EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }, 3000));
+  const auto black = [] {
+    const Screenshot shot = captureScreen({0, 0, 1024, 768});
+    return *std::max_element(shot.bgr.begin(), shot.bgr.end()) == 0;
+  };
+  EXPECT_TRUE(waitUntil(black, 3000)) << "not black before the first frame";
+  DestroyWindow(beneath);
   EXPECT_EQ(linesStartingWith(log, "class cursor "), std::vector<std::string>{"class cursor 0"});
   const size_t hidden = hidings(log);
   EXPECT_GE(hidden, 1u) << "hidden at creation";
   EXPECT_EQ(SendMessageA(window, WM_SETCURSOR, WPARAM(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
   EXPECT_GT(hidings(log), hidden) << "hidden on request (the system may send requests of its own meanwhile)";
-  ASSERT_TRUE(waitUntil([&] { return GetPropA(window, "TavrinFrames") != nullptr; }, 10000)) << "no frame at all";
+  ASSERT_TRUE(waitUntil([&] { return frames(window) > 0; }, 10000)) << "no frame tick at all";
   EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_VISIBLE | WS_CAPTION), WS_POPUP | WS_VISIBLE);
   EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
@@ -55,9 +71,14 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsHidesThePointerAndOnlyFi
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(FindWindowExA(nullptr, window, "WindowsScreenSaverClass", "Screen Saver"), nullptr) << "a second window";
 
+  // Neither the X buttons, the wheel, a key's release, a gained activation nor a request to suspend ends it.
   for (WPARAM button : {XBUTTON1, XBUTTON2}) PostMessageA(window, WM_XBUTTONDOWN, MAKEWPARAM(0, button), 0);
   for (UINT wheel : {WM_MOUSEWHEEL, WM_MOUSEHWHEEL}) PostMessageA(window, wheel, MAKEWPARAM(0, WHEEL_DELTA), 0);
-  for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
+  for (auto [message, w] :
+       {std::pair<UINT, WPARAM>{WM_KEYUP, 'A'}, {WM_ACTIVATEAPP, TRUE}, {WM_POWER, PWR_SUSPENDREQUEST}})
+    PostMessageA(window, message, w, 0);
+  // The system's own bits (the low four) may be set: refused in every form.
+  for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_NEXTWINDOW | 2, SC_SCREENSAVE | 0xF}) {
     EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, command, 0), 0) << command;
   }
   EXPECT_TRUE(linesStartingWith(log, "default syscommand ").empty()) << "refused, not passed on";
@@ -71,6 +92,37 @@ TEST(FullScreenSaver, TopmostPopupThatASecondStartFrontsHidesThePointerAndOnlyFi
     SetCursorPos(cursor.x + step.x, cursor.y + step.y);
     PostMessageA(window, WM_MOUSEMOVE, 0, 0);
   }
+  EXPECT_EQ(saver.exitCode(), 0);
+}
+
+// What Windows broadcasts while the machine stays awake (a changed power source, every few per cent of a battery's
+// charge, a low battery, a vendor's event, a changed power setting) leaves the saver drawing; going to sleep and each
+// kind of waking end it with 0. Wine sends no power broadcasts: they are posted as Windows sends them.
+TEST(FullScreenSaver, PowerBroadcastsWhileAwakeKeepItDrawingAndSleepOrWakeEndIt) {
+  for (WPARAM ending : {PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMECRITICAL}) {
+    ChildProcess saver;
+    HWND window = startSaver(saver, siblingPath("tavrin_probe.scr"));
+    ASSERT_NE(window, nullptr);
+    for (WPARAM awake : {PBT_APMPOWERSTATUSCHANGE, PBT_APMBATTERYLOW, PBT_APMOEMEVENT, PBT_POWERSETTINGCHANGE})
+      PostMessageA(window, WM_POWERBROADCAST, awake, 0);
+    const intptr_t before = frames(window);
+    EXPECT_TRUE(waitUntil([&] { return frames(window) > before + 10; }, 5000)) << "stopped drawing";
+    PostMessageA(window, WM_POWERBROADCAST, ending, 0);
+    EXPECT_EQ(saver.exitCode(), 0) << ending;
+  }
+}
+
+// A key while the scene still starts (a message box's modal loop runs in the start, imitated by the probe) asks for
+// a close that waits for the start, then ends the saver with 0.
+TEST(FullScreenSaver, ACloseAskedWhileTheSceneStartsEndsItOnceTheStartIsOver) {
+  const std::string log = siblingPath("starting-probe.log");
+  DeleteFileA(log.c_str());
+  writeDefaultSettings();
+  ChildProcess saver;
+  ASSERT_TRUE(
+      saver.start("/s", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}, {"TAVRIN_PROBE", "slowstart"}}));
+  ASSERT_TRUE(waitUntil([&] { return !linesStartingWith(log, "start loop").empty(); }, 10000));
+  PostMessageA(waitForSaverWindow(saver.id(), 0), WM_KEYDOWN, 'A', 0);
   EXPECT_EQ(saver.exitCode(), 0);
 }
 
@@ -109,7 +161,8 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
   GetClientRect(parent, &parentRect);
   EXPECT_EQ(childRect, parentRect);
 
-  for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP}) PostMessageA(child, message, 0, 0);
+  for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP, WM_POWERBROADCAST})
+    PostMessageA(child, message, 0, 0);
   POINT p;
   GetCursorPos(&p);
   SetCursorPos(p.x + 50, p.y + 50);
@@ -134,8 +187,9 @@ TEST(PreviewParent, PreviewStartsBesideAFullScreenSaverFillsTheParentIgnoresInpu
 }
 
 // Each spelling through a copy of the saver in a folder with blanks, the program name quoted: -1 and no window for
-// what is refused; for the saver a window that a real key or the left, right or middle button ends with 0.
-TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatAKeyOrButtonEnds) {
+// what is refused; for the saver a window that ends with 0 on a real key, the left, right or middle button, a system
+// key, another program's activation, a critical resume or the machine going to sleep.
+TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatInputEnds) {
   const std::string folder = siblingPath("saver with blanks"), copy = folder + "\\tavrin copy.scr";
   CreateDirectoryA(folder.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA(saverPath().c_str(), copy.c_str(), FALSE));
@@ -143,7 +197,14 @@ TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatAKey
   const char* const tails[] = {
       " /x", " /\ts", " 7",     " /p", " /p 0", " /p:1234", " /p 4294967295", " /\xe9",  // refused
       " /s", "/s",    " \t /s", " S",  " -s",   " //s",     " /scr",          " /s 1234"};
-  const UINT endings[] = {WM_KEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
+  const std::pair<UINT, WPARAM> endings[] = {{WM_KEYDOWN, 0},
+                                             {WM_LBUTTONDOWN, 0},
+                                             {WM_RBUTTONDOWN, 0},
+                                             {WM_MBUTTONDOWN, 0},
+                                             {WM_SYSKEYDOWN, VK_MENU},
+                                             {WM_ACTIVATEAPP, FALSE},
+                                             {WM_POWER, PWR_CRITICALRESUME},
+                                             {WM_POWERBROADCAST, PBT_APMSUSPEND}};
   for (size_t i = 0; i < sizeof tails / sizeof *tails; ++i) {
     const char* tail = tails[i];
     const int code = i < 8 ? -1 : 0;
@@ -155,9 +216,10 @@ TEST(CommandLine, EachSpellingEndsWithItsCodeAndOnlyTheSaverShowsAWindowThatAKey
     if (shown) {
       Sleep(300);  // settled: its first frames drawn, the system's own move of the window done
       SetForegroundWindow(shown);
-      if (endings[i % 4] != WM_KEYDOWN) PostMessageA(shown, endings[i % 4], 0, 0);
-      if (endings[i % 4] == WM_KEYDOWN) keybd_event(VK_SHIFT, 0, 0, 0);  // through the system's input
-      if (endings[i % 4] == WM_KEYDOWN) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+      const auto [ending, w] = endings[i % 8];
+      if (ending != WM_KEYDOWN) PostMessageA(shown, ending, w, 0);
+      if (ending == WM_KEYDOWN) keybd_event(VK_SHIFT, 0, 0, 0);  // through the system's input
+      if (ending == WM_KEYDOWN) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
     }
     EXPECT_EQ(process.exitCode(), code) << tail;
   }
@@ -184,8 +246,8 @@ TEST(PlantedDlls, NoneBesideTheSaverIsLoadedAndWithoutOpenGlBothEndAsTheLoaderEn
     if (mode[1] == 'c') PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
     return mode[1] == 'c' ? process.exitCode() : process.endWithKey(shown);
   };
-  for (const char* name : {"opengl32", "glu32", "comctl32", "version", "uxtheme", "msimg32", "dwmapi", "zlib1",
-                           "ucrtbase", "win32u", "ole32", "combase", "rpcrt4", "winex11.drv"}) {
+  for (const char* name : {"opengl32", "glu32", "comctl32", "version", "uxtheme", "msimg32", "dwmapi", "shcore",
+                           "zlib1", "ucrtbase", "win32u", "ole32", "combase", "rpcrt4", "winex11.drv"}) {
     const std::string planted = folder + "\\" + name + (std::strchr(name, '.') ? "" : ".dll");
     ASSERT_TRUE(CopyFileA(siblingPath("legacy-modules\\PLANTED.DLL").c_str(), planted.c_str(), FALSE));
     writeValue(overrides.c_str(), name, REG_SZ, "native,builtin", 15);

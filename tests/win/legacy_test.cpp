@@ -285,8 +285,9 @@ TEST_F(LegacyConfirmClose, DuringACheckInputPostsNoCloseANestedCloseIsRefusedAnd
 
 class LegacyPassingScene : public LegacyCase {};
 
-// passing_scene.scr, whose scene passes WM_CLOSE on: on the newer family a key, a click and a power broadcast each
-// end it with 0; on the older family with a password in force a refused check keeps it and an accepted one ends it.
+// passing_scene.scr, whose scene passes WM_CLOSE on: on the newer family a key, a click and going to sleep each end
+// it with 0; on the older family with a password in force the power broadcasts of a machine that stays awake ask
+// nothing, a refused check keeps it and an accepted one ends it.
 TEST_F(LegacyPassingScene, InputEndsItWithZeroAndOnTheOlderFamilyOnlyAnAcceptedCheckDoes) {
   add("passing_scene.scr", newer);
   for (UINT input : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_POWERBROADCAST}) {
@@ -302,6 +303,9 @@ TEST_F(LegacyPassingScene, InputEndsItWithZeroAndOnTheOlderFamilyOnlyAnAcceptedC
   ChildProcess saver;
   ASSERT_TRUE(start(saver, "/s", older));
   HWND window = waitForSaverWindow(saver.id());
+  for (WPARAM awake : {PBT_APMPOWERSTATUSCHANGE, PBT_APMBATTERYLOW, PBT_APMOEMEVENT, PBT_POWERSETTINGCHANGE})
+    PostMessageA(window, WM_POWERBROADCAST, awake, 0);
+  EXPECT_FALSE(waitUntil([&] { return events().size() > 1; }, 500)) << "the machine stays awake: nothing to ask";
   PostMessageA(window, WM_KEYDOWN, 'A', 0);  // no verdict yet: refused
   EXPECT_TRUE(waitUntil([&] { return events() == Lines{"attach", "verify " + handleText(window)}; }, 5000));
   EXPECT_FALSE(saver.waitForExit(500)) << "a refused check keeps the saver";

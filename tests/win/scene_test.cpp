@@ -113,17 +113,18 @@ TEST_F(SceneFont, PutsBackTheEnablesPolygonModesAndMatrices) {
   // Polygon modes come back as they were; the text itself is drawn filled whatever the state.
   glPolygonMode(GL_FRONT, GL_LINE);
   glPolygonMode(GL_BACK, GL_POINT);
+  glClearColor(0.5f, 0.5f, 0.5f, 1.0f);  // grey under the text: its mask pass takes it away, the colour stays pure
   for (int mask = 0; mask < 16; ++mask) {
     for (int i = 0; i < 4; ++i) (mask >> i & 1) ? glEnable(capabilities[i]) : glDisable(capabilities[i]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    font.print(1.0f, 1.0f, 1.0f, 10, 10, 0, "Hi %d", mask);
+    font.print(1.0f, 0.0f, 0.0f, 10, 10, 0, "Hi %d", mask);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(on(capabilities[i]), (mask >> i & 1) != 0) << mask << ": " << i;
     EXPECT_EQ(state(GL_POLYGON_MODE), (std::array<GLdouble, 16>{GL_LINE, GL_POINT}));
     EXPECT_EQ(state(GL_PROJECTION_STACK_DEPTH)[0], 1);
     EXPECT_EQ(state(GL_MODELVIEW_STACK_DEPTH)[0], 2);
     EXPECT_EQ(state(GL_PROJECTION_MATRIX), projection);
     EXPECT_EQ(state(GL_MODELVIEW_MATRIX), modelView);
-    EXPECT_EQ(read(14, 14, 1, 1).red(0, 0), 255) << mask;
+    EXPECT_EQ(read(14, 14, 1, 1).rgb, (std::vector<std::uint8_t>{255, 0, 0})) << mask;
   }
 }
 
@@ -177,7 +178,7 @@ struct ExpectedText {
     for (const auto& [x, y, c] : {std::tuple{shadowX, shadowY, shadowColor}, std::tuple{colorX, colorY, color}}) {
       for (int k = 0; text[k] != '\0'; ++k) {
         const int glyph = static_cast<unsigned char>(text[k]) - 32;  // glyph set 0
-        for (int p = 0; p < 256 * f * f; ++p) {  // column i of glyph row j, its pixel a, b
+        for (int p = 0; p < 256 * f * f; ++p) {                      // column i of glyph row j, its pixel a, b
           const int i = p / f % 16, j = p / f / 16 / f, a = p % f, b = p / (16 * f) % f;
           const int px = x + (16 * k + i) * f + a, py = height - 1 - (y + j * f + b);
           if (px < 0 || py < 0 || px >= width || py >= height) continue;
@@ -263,23 +264,31 @@ TEST(SaverPicture, MoonStarsEarthAndTheOverlayAndWithoutStarsOrEarthNoneOfThem) 
 }
 
 // The first frame as GL has it, for each "Texture Filtartion" (and "Texture Quality" alike): the pack of the quality
-// chosen, its pictures filtered as chosen and magnified linearly, the font always linear; 9999 stars in three layers
-// of their sizes, all three smooth; drawn in the back buffer of a double-buffered format, presented by SwapBuffers.
-TEST(SaverSetUp, PacksFiltersStarLayersAndBuffersAsGlHasThem) {
+// chosen, each picture at its own width and height (the maps are 2:1), filtered as chosen and magnified linearly, the
+// font always linear; 9999 stars in three layers of their sizes, all three smooth; the camera at its starting place
+// (the eye on its rosette at 2 pi + one step, looking at the Viviani curve's start, as with Random Camera off every
+// run starts); drawn in the back buffer of a double-buffered format, presented by SwapBuffers; frames every 10 ms.
+TEST(SaverSetUp, PacksFiltersStarLayersCameraAndBuffersAsGlHasThem) {
   const std::string log = siblingPath("setup-probe.log"), minFilters[] = {"2600", "2601", "2703"};
-  const std::pair<const char*, const char*> sizes[] = {{"1024", "128"}, {"2048", "256"}, {"4096", "512"}};
+  const std::pair<const char*, const char*> sizes[] = {{"1024 512", "128 64"}, {"2048 1024", "256 128"},
+                                                       {"4096 2048", "512 256"}};
   for (DWORD choice : {0, 1, 2}) {
-    writeDefaultSettings({{"Texture Quality", choice}, {"Texture Filtartion", choice}, {"Stars Amount", 9999}});
+    writeDefaultSettings({{"Texture Quality", choice},
+                          {"Texture Filtartion", choice},
+                          {"Stars Amount", 9999},
+                          {"Random Camera", 0}});
     DeleteFileA(log.c_str());
     ChildProcess saver;
     ASSERT_TRUE(saver.start("/s", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
     ASSERT_TRUE(waitUntil([&] { return linesStartingWith(log, "texture ").size() == 4; }, 30000));
     const std::string m = " 0 " + minFilters[choice] + " 2601";
     EXPECT_EQ(linesStartingWith(log, "texture "),
-              (Texts{"texture 256 1 2601 2601", std::string("texture ") + sizes[choice].first + m,
-                     std::string("texture ") + sizes[choice].second + m, "texture 256" + m}));
+              (Texts{"texture 256 256 1 2601 2601", std::string("texture ") + sizes[choice].first + m,
+                     std::string("texture ") + sizes[choice].second + m, "texture 256 256" + m}));
     EXPECT_EQ(linesStartingWith(log, "points "), (Texts{"points 8499 0.1 1", "points 999 1.15 1", "points 499 2.2 1"}));
+    EXPECT_EQ(linesStartingWith(log, "look "), Texts{"look 4.4 0.00216 0.00023946 2.8 0 0"});
     EXPECT_EQ(linesStartingWith(log, "buffers "), Texts{"buffers 1 405"});
+    EXPECT_EQ(linesStartingWith(log, "timer "), Texts{"timer 1 10"});
     EXPECT_EQ(saver.endWithKey(waitForSaverWindow(saver.id(), 1000)), 0);
   }
 }

@@ -1,13 +1,18 @@
 // The real saver with probes (built as tavrin_probe.scr), switched on by its environment:
 //   TAVRIN_PROBE=fault  writes through a null pointer in the message loop (through this program's import of
 //     GetMessageA: Wine swallows faults in window procedures and hooks) at the first frame tick;
+//   TAVRIN_PROBE=slowstart  runs a modal loop for 1.5 s inside the scene's start (at its first resource lookup), as a
+//     message box shown while it starts does, logging "start loop" when it begins;
+//   TAVRIN_PROBE=noframes  takes every frame tick away before the scene sees it (still counted): the window shows only
+//     what the system paints;
 //   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
 //     every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
 //     class, "cursor <0|1>" for every SetCursor (0: hidden), "default syscommand <hex>" for every WM_SYSCOMMAND passed
 //     to DefWindowProcA, "shell <verb> <file> <parameters or -> <show>" for every ShellExecuteA (which then opens
-//     nothing); at the first frame tick "frame 1", then "points <count> <size> <smooth 0|1>" for every star layer
-//     drawn, and from inside the first SwapBuffers "buffers <double-buffered format 0|1> <draw buffer hex>" and
-//     "texture <width> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
+//     nothing), "timer <id> <milliseconds>" for every SetTimer; at the first frame tick "frame 1", then "look <eye x y
+//     z> <centre x y z>" for the first gluLookAt and "points <count> <size> <smooth 0|1>" for every star layer drawn,
+//     and from inside the first SwapBuffers "buffers <double-buffered format 0|1> <draw buffer hex>" and "texture
+//     <width> <height> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
 //     reaches Wine's screen), every tick followed by another at once, so that it comes sooner (the scene counts
@@ -15,6 +20,7 @@
 #include <windows.h>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -28,7 +34,7 @@
 #include "tools/harness/import_hook_win.h"
 #include "tools/harness/probe_log.h"
 
-static char logPath[MAX_PATH], dumpPath[MAX_PATH];
+static char logPath[MAX_PATH], dumpPath[MAX_PATH], probeModes[64];
 static LONG_PTR framesSeen;
 static long dumpFrame, framesPresented;
 static SYSTEMTIME lastTime;
@@ -44,6 +50,9 @@ static LRESULT(WINAPI* realDefWindowProc)(HWND, UINT, WPARAM, LPARAM);
 static void(WINAPI* realPointSize)(GLfloat);
 static void(WINAPI* realDrawArrays)(GLenum, GLint, GLsizei);
 static HINSTANCE(WINAPI* realShellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+static UINT_PTR(WINAPI* realSetTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
+static void(WINAPI* realLookAt)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
+                                GLdouble);
 static GLfloat pointSize;
 
 static bool isFrameTick(const MSG& message) {
@@ -66,9 +75,36 @@ static LONG WINAPI loggedQueryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPD
   return realQueryValue(key, name, reserved, type, data, size);
 }
 
+static bool probing(const char* what) { return std::strstr(probeModes, what) != nullptr; }
+
+// The modal loop of a message box, without the box.
+static void runModalLoop(DWORD milliseconds) {
+  appendLine(logPath, "start loop");
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(10)) {
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  }
+}
+
 static HRSRC WINAPI loggedFindResource(HMODULE module, LPCSTR name, LPCSTR type) {
+  static bool looped = false;
+  if (probing("slowstart") && !looped) {
+    looped = true;
+    runModalLoop(1500);
+  }
   if (IS_INTRESOURCE(name)) appendLine(logPath, "resource %u", unsigned(reinterpret_cast<uintptr_t>(name)));
   return realFindResource(module, name, type);
+}
+
+static UINT_PTR WINAPI loggedSetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
+  appendLine(logPath, "timer %u %u", unsigned(id), milliseconds);
+  return realSetTimer(window, id, milliseconds, procedure);
+}
+
+static void WINAPI loggedLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centreX, GLdouble centreY,
+                                GLdouble centreZ, GLdouble upX, GLdouble upY, GLdouble upZ) {
+  if (framesPresented == 0)
+    appendLine(logPath, "look %.5g %.5g %.5g %.5g %.5g %.5g", eyeX, eyeY, eyeZ, centreX, centreY, centreZ);
+  realLookAt(eyeX, eyeY, eyeZ, centreX, centreY, centreZ, upX, upY, upZ);
 }
 
 static ATOM WINAPI loggedRegisterClass(const WNDCLASSA* windowClass) {
@@ -117,14 +153,15 @@ static void logBuffers(HDC dc) {
 static void logTextures() {
   for (GLuint name = 1; name < 64; ++name) {
     if (!glIsTexture(name)) continue;
-    GLint width = 0, format = 0, minFilter = 0, magFilter = 0;
+    GLint width = 0, height = 0, format = 0, minFilter = 0, magFilter = 0;
     glBindTexture(GL_TEXTURE_2D, name);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
-    appendLine(logPath, "texture %d %d %x %x", width, format == GL_LUMINANCE || format == 1 || format == GL_LUMINANCE8,
-               minFilter, magFilter);
+    appendLine(logPath, "texture %d %d %d %x %x", width, height,
+               format == GL_LUMINANCE || format == 1 || format == GL_LUMINANCE8, minFilter, magFilter);
   }
 }
 
@@ -160,6 +197,7 @@ static LRESULT CALLBACK countingHook(int code, WPARAM wParam, LPARAM lParam) {
     if (framesSeen++ == 0) appendLine(logPath, "frame 1");
     SetPropA(message->hwnd, "TavrinFrames", reinterpret_cast<HANDLE>(framesSeen));
     if (framesSeen < dumpFrame) PostMessageA(message->hwnd, WM_TIMER, 1, 0);  // the next tick at once
+    if (probing("noframes")) const_cast<MSG*>(message)->message = WM_NULL;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -168,10 +206,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using harness::redirectImport;
   bindSystemModules();  // as the saver's own entry does; the redirections need the bound imports
   harness::delayLoadedImports = delayLoadedDlls;
-  char mode[16] = {};
-  GetEnvironmentVariableA("TAVRIN_PROBE", mode, sizeof mode);
-  if (std::strcmp(mode, "fault") == 0)
-    redirectImport("user32.dll", "GetMessageA", &faultingGetMessage, &realGetMessage);
+  GetEnvironmentVariableA("TAVRIN_PROBE", probeModes, sizeof probeModes);
+  if (probing("fault")) redirectImport("user32.dll", "GetMessageA", &faultingGetMessage, &realGetMessage);
   if (GetEnvironmentVariableA("TAVRIN_PROBE_LOG", logPath, sizeof logPath) >= sizeof logPath) logPath[0] = '\0';
   if (logPath[0]) {
     redirectImport("user32.dll", "SystemParametersInfoA", &loggedSystemParameters, &realSystemParameters);
@@ -183,10 +219,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     redirectImport("opengl32.dll", "glPointSize", &loggedPointSize, &realPointSize);
     redirectImport("opengl32.dll", "glDrawArrays", &loggedDrawArrays, &realDrawArrays);
     redirectImport("shell32.dll", "ShellExecuteA", &loggedShellExecute, &realShellExecute);
+    redirectImport("user32.dll", "SetTimer", &loggedSetTimer, &realSetTimer);
+    redirectImport("glu32.dll", "gluLookAt", &loggedLookAt, &realLookAt);
   }
   if (GetEnvironmentVariableA("TAVRIN_FRAME_DUMP", dumpPath, sizeof dumpPath) > 0) {
-    GetEnvironmentVariableA("TAVRIN_FRAME_DUMP_AT", mode, sizeof mode);
-    dumpFrame = std::atol(mode);
+    char number[16] = {};
+    GetEnvironmentVariableA("TAVRIN_FRAME_DUMP_AT", number, sizeof number);
+    dumpFrame = std::atol(number);
     redirectImport("kernel32.dll", "GetLocalTime", &recordingGetLocalTime, &realGetLocalTime);
   }
   if (logPath[0] || dumpPath[0]) redirectImport("gdi32.dll", "SwapBuffers", &probedSwapBuffers, &realSwapBuffers);
