@@ -14,7 +14,9 @@
 #include "config/config_dialog_win.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <uxtheme.h>
 
 #include <initializer_list>
 
@@ -30,6 +32,7 @@ struct DialogState {
   HWND settingsPage = nullptr;
   HWND aboutPage = nullptr;
   bool settingsChanged = false;
+  bool askingPageColours = false;         // a link's colours: the page's default answer is being asked for
   Settings settings = initialSettings();  // what the controls show until the settings are read
 };
 DialogState state;
@@ -51,6 +54,18 @@ LRESULT sendToControl(int control, UINT message, WPARAM wParam = 0, LPARAM lPara
 }
 
 bool isChecked(int control) { return IsDlgButtonChecked(state.settingsPage, control) == BST_CHECKED; }
+
+// A function of a DLL in the system folder, named by its full path (a DLL of that name beside the saver never
+// counts), or null when the DLL or the function is missing.
+template <typename Function>
+Function systemFunction(const char* dll, const char* function) {
+  char path[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length + 1 + lstrlenA(dll) >= MAX_PATH) return nullptr;
+  lstrcatA(lstrcatA(path, "\\"), dll);
+  HMODULE module = LoadLibraryA(path);  // kept: the dialog uses it to its end
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, function))) : nullptr;
+}
 
 // None of these messages makes a control report a change, so the dialog
 // opens with Apply disabled. A trackbar keeps its position inside its range,
@@ -123,16 +138,70 @@ LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam,
   return TRUE;
 }
 
+// The side picture's static: the template's one control without an id (-1).
+constexpr int pictureId = 0xFFFF;
+
+// A dialog that grows with the display's scale (its thread could not be left unaware: its DC then reports the
+// system's DPI, which its font was made for) takes its picture scaled by the same factor, so that the picture still
+// fills the edge beside the tab control. The static takes the size of the picture it is given; without memory for
+// the larger picture it keeps the one it has.
+void scalePicture(HWND dialog) {
+  HWND picture = GetDlgItem(dialog, pictureId);
+  HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP original = {};  // 0 x 0 while there is none
+  if (shown) GetObjectA(shown, sizeof original, &original);
+  HDC screen = GetDC(dialog);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  const int width = MulDiv(original.bmWidth, dpi, USER_DEFAULT_SCREEN_DPI);
+  const int height = MulDiv(original.bmHeight, dpi, USER_DEFAULT_SCREEN_DPI);
+  HBITMAP scaled = dpi != USER_DEFAULT_SCREEN_DPI && width > 0 && height > 0
+                       ? CreateCompatibleBitmap(screen, width, height)
+                       : nullptr;
+  if (scaled) {
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    HGDIOBJ fromBefore = SelectObject(from, shown), toBefore = SelectObject(to, scaled);
+    SetStretchBltMode(to, HALFTONE);  // averaged, as Windows' own stretching of a window blurs it
+    SetBrushOrgEx(to, 0, 0, nullptr);
+    StretchBlt(to, 0, 0, width, height, from, 0, 0, original.bmWidth, original.bmHeight, SRCCOPY);
+    SelectObject(from, fromBefore);
+    SelectObject(to, toBefore);
+    DeleteDC(from);
+    DeleteDC(to);
+    SendMessageA(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled));  // shown until the end
+  }
+  ReleaseDC(dialog, screen);
+}
+
+// The shell may hand a link to a handler that runs in this thread through COM, so the thread joins an apartment
+// first, as the shell asks of its callers. Done while the dialog opens, so that what it loads is loaded with the
+// rest of the dialog.
+void initialiseCom() {
+  using InitialiseProc = HRESULT(WINAPI*)(void*, DWORD);
+  const auto initialise = systemFunction<InitialiseProc>("ole32.dll", "CoInitializeEx");
+  if (initialise) initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);  // lives to the end
+}
+
+// With visual styles the tab control's body has the theme's background; each page, a dialog of its own, takes the
+// same, or it shows as a box of the plain dialog colour on the tab. Without uxtheme, or without styles, nothing.
+void textureLikeTheTab(HWND page) {
+  using EnableTextureProc = HRESULT(WINAPI*)(HWND, DWORD);
+  static const auto enableTexture = systemFunction<EnableTextureProc>("uxtheme.dll", "EnableThemeDialogTexture");
+  if (enableTexture) enableTexture(page, ETDT_ENABLETAB);
+}
+
 void initialiseDialog(HWND dialog) {
+  initialiseCom();
   // The pages are in the module the dialog itself came from.
   const HINSTANCE resources = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
+  scalePicture(dialog);
   insertTab(tabs, 0, "Settings");
   insertTab(tabs, 1, "About");
   state.settingsPage = CreateDialogParamA(resources, MAKEINTRESOURCEA(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
   state.aboutPage = CreateDialogParamA(resources, MAKEINTRESOURCEA(IDD_ABOUT_PAGE), dialog, AboutPageProc, 0);
   placePage(state.aboutPage, tabs);
   placePage(state.settingsPage, tabs);
+  for (HWND page : {state.settingsPage, state.aboutPage}) textureLikeTheTab(page);
   LoadSettings(state.settings, dialog);  // on failure it has said so; the controls show the record as it was
   showSettings(state.settings);
   for (int link : {IDC_WEB_LINK, IDC_MAIL_LINK}) SetWindowSubclass(GetDlgItem(state.aboutPage, link), linkProc, 0, 0);
@@ -166,16 +235,34 @@ void applySettings(HWND dialog) {
   EnableWindow(apply, FALSE);
 }
 
-// A link's target lives in the string table beside the texts the user reads.
-void openLink(HWND page, UINT target, const char* program) {
+// A link's target lives in the string table beside the texts the user reads. The web address goes to the system's
+// explorer, named by its full path: the shell looks for a bare program name in the saver's own folder first, where
+// anything called explorer.exe may lie beside a downloaded saver. The shared Windows folder, not the private one
+// Terminal Services hands a program that does not declare itself aware of them. A mail address is resolved through
+// its association, not searched for.
+void openLink(HWND page, UINT target, bool throughExplorer) {
   char text[256] = {};
+  char explorer[MAX_PATH] = {};
   const HINSTANCE resources = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
   if (LoadStringA(resources, target, text, sizeof text) <= 0) return;
-  // With a program the target is its argument; without one the shell opens the target itself.
-  ShellExecuteA(nullptr, "open", program ? program : text, program ? text : nullptr, nullptr, SW_SHOWNORMAL);
+  if (!throughExplorer) {
+    ShellExecuteA(nullptr, "open", text, nullptr, nullptr, SW_SHOWNORMAL);
+    return;
+  }
+  const UINT length = GetSystemWindowsDirectoryA(explorer, MAX_PATH);
+  if (length == 0 || length + sizeof "\\explorer.exe" > MAX_PATH) return;
+  lstrcatA(explorer, "\\explorer.exe");
+  ShellExecuteA(nullptr, "open", explorer, text, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
+
+void UseUnawareDialogThread() {
+  using SetContextProc = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  const auto setContext = reinterpret_cast<SetContextProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (setContext) setContext(DPI_AWARENESS_CONTEXT_UNAWARE);
+}
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -227,15 +314,18 @@ INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
   if (message == WM_CTLCOLORSTATIC) {
     HWND control = reinterpret_cast<HWND>(lParam);
     if (control != GetDlgItem(page, IDC_WEB_LINK) && control != GetDlgItem(page, IDC_MAIL_LINK)) return 0;
-    HDC context = reinterpret_cast<HDC>(wParam);
-    SetTextColor(context, RGB(0, 0, 255));
-    SetBkColor(context, GetSysColor(COLOR_BTNFACE));
-    // The rest of the link's rectangle: the page's own face colour.
-    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    // The rest is the page's own: its face colour, or with visual styles the tab's background under the text. The
+    // default handling asks this procedure first, and that inner request is left to it.
+    if (state.askingPageColours) return 0;
+    state.askingPageColours = true;
+    const LRESULT brush = DefDlgProcA(page, message, wParam, lParam);
+    state.askingPageColours = false;
+    SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 255));
+    return static_cast<INT_PTR>(brush);
   }
   if (message == WM_COMMAND && HIWORD(wParam) == STN_CLICKED) {
-    if (LOWORD(wParam) == IDC_WEB_LINK) openLink(page, IDS_WEB_TARGET, "explorer");
-    if (LOWORD(wParam) == IDC_MAIL_LINK) openLink(page, IDS_MAIL_TARGET, nullptr);
+    if (LOWORD(wParam) == IDC_WEB_LINK) openLink(page, IDS_WEB_TARGET, true);
+    if (LOWORD(wParam) == IDC_MAIL_LINK) openLink(page, IDS_MAIL_TARGET, false);
   }
   return 0;
 }

@@ -89,6 +89,7 @@ int RunConfiguration(HWND owner) {
 
 BOOL PrepareConfigDialog(HINSTANCE instance) {
   resourceModule = instance;
+  UseUnawareDialogThread();
   return TRUE;
 }
 

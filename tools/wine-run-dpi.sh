@@ -6,7 +6,8 @@
 # Wine reports HKCU\Control Panel\Desktop\LogPixels as the display's DPI,
 # read when its server starts: the session starts, the value is set, and the
 # session starts again. Wine stretches nothing for a program that is not DPI
-# aware, so only what an aware program draws can be seen this way.
+# aware, so only what an aware program draws can be seen this way. The
+# program also finds the DPI in TAVRIN_DPI.
 set -eu
 build_root=$1
 dpi=$2
@@ -20,6 +21,6 @@ sh "$tools/wine-run.sh" "$own_root" reg add 'HKCU\Control Panel\Desktop' /v LogP
   >/dev/null 2>&1
 sh "$tools/wine-session.sh" "$own_root" start
 status=0
-sh "$tools/wine-run.sh" "$own_root" "$@" || status=$?
+TAVRIN_DPI=$dpi sh "$tools/wine-run.sh" "$own_root" "$@" || status=$?
 sh "$tools/wine-session.sh" "$own_root" stop
 exit $status

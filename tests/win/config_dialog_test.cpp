@@ -5,9 +5,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "config/settings.h"
@@ -92,6 +92,13 @@ class ConfigDialog : public ::testing::Test {
     if (shift) keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
     waitUntil([] { return false; }, 150);
   }
+  // The screen's red beside the tab control, below a window of a page and inside it, at its top right.
+  std::vector<int> background(HWND window) const {
+    RECT inner, tab;
+    GetWindowRect(window, &inner), GetWindowRect(tabs, &tab), waitUntil([] { return false; }, 300);  // painted
+    const auto red = [](LONG x, LONG y) { return int(captureScreen({x, y, x + 1, y + 1}).red(0, 0)); };
+    return {red(tab.left - 4, tab.top + 100), red(inner.left + 10, inner.bottom), red(inner.right - 3, inner.top + 3)};
+  }
   bool toFront() const {
     SetForegroundWindow(dialog);
     return waitUntil([&] { return GetForegroundWindow() == dialog; }, 3000);
@@ -101,9 +108,10 @@ class ConfigDialog : public ::testing::Test {
   HWND dialog = nullptr, tabs = nullptr, settingsPage = nullptr, aboutPage = nullptr;
 };
 
-// Only exactly 1 is on; out of range, the stars' 30001 is 10000 and the filtration's 3 is 2 (in memory only). The
-// trackbars take their ranges and pages, the stars' dependants follow " Show Stars", switching tabs is no change.
-TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndTheAboutTab) {
+// Owned by the foreground window when /c names no window. Only exactly 1 is on; out of range, the stars' 30001 is 10000
+// and the filtration's 3 is 2 (in memory only). The trackbars take their ranges and pages, the stars' dependants follow
+// " Show Stars", switching tabs is no change. Each page has the themed tab's background.
+TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndTheAboutTabPagesOnTheTabsBackground) {
   writeDefaultSettings({{"Show Earth", 0},
                         {"Show Stars", 2},
                         {"Stars Amount", 30001},
@@ -111,57 +119,42 @@ TEST_F(ConfigDialog, ShowsTheStoredValuesAsTheRulesReadThemWithApplyDisabledAndT
                         {"Texture Filtartion", 3},
                         {"Texture Quality", 0},
                         {"Show FPS", 0}});
-  ASSERT_TRUE(open());
+  HWND foreground = createTestWindow(DefWindowProcA, WS_OVERLAPPEDWINDOW, 200, 100, SW_SHOW);
+  ASSERT_TRUE(open("/c:1"));  // no window has the handle 1
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), foreground);
   EXPECT_EQ(shown(), (Numbers{0, 0, 1, 10000, 1, 1, 1, 0, 30, 77, 2, 0}));
-  // A list's texts in their order, read as wide text (across processes Wine hands them over widened).
-  const auto items = [&](int list) {
-    std::vector<std::string> texts;
+  const auto items = [&](int list) {  // a list's texts in order, as wide text (Wine widens them across processes)
+    std::string texts;
     for (LRESULT i = 0, count = send(list, CB_GETCOUNT); i < count; ++i) {
       wchar_t text[32] = {};
       SendMessageW(item(list), CB_GETLBTEXT, WPARAM(i), LPARAM(text));
-      texts.emplace_back(text, text + wcslen(text));
+      texts.append(text, text + wcslen(text)).append(" ");
     }
     return texts;
   };
-  EXPECT_EQ(items(IDC_FILTRATION), (std::vector<std::string>{"Linear", "Bilinear", "Trilinear"}));
-  EXPECT_EQ(items(IDC_QUALITY), (std::vector<std::string>{"Low", "Medium", "High"}));
-  std::vector<std::tuple<LRESULT, LRESULT, LRESULT>> ranges;  // low, high and page size of each trackbar
+  EXPECT_EQ(items(IDC_FILTRATION) + items(IDC_QUALITY), "Linear Bilinear Trilinear Low Medium High ");
+  Numbers ranges;  // low, high and page size of each trackbar
   for (int bar : {IDC_STARS_AMOUNT, IDC_ANIMATION_SPEED, IDC_CAMERA_SPEED})
-    ranges.emplace_back(send(bar, TBM_GETRANGEMIN), send(bar, TBM_GETRANGEMAX), send(bar, TBM_GETPAGESIZE));
-  EXPECT_EQ(ranges, (decltype(ranges){{3000, 30000, 100}, {1, 100, 1}, {1, 100, 1}}));
+    for (UINT query : {TBM_GETRANGEMIN, TBM_GETRANGEMAX, TBM_GETPAGESIZE}) ranges.push_back(long(send(bar, query)));
+  EXPECT_EQ(ranges, (Numbers{3000, 30000, 100, 1, 100, 1, 1, 100, 1}));
   EXPECT_EQ(enabled({IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT, IDC_SHOW_FPS}), 1) << "stars are off";
   EXPECT_FALSE(applyEnabled());
+  ASSERT_TRUE(toFront());
+  const std::vector<int> themed = {245, 255, 255};  // Wine's own style (on in a new prefix): face grey, tab body white
+  EXPECT_EQ(background(settingsPage), themed) << "the page, below it the tab's body";
   SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);  // without TCS_BUTTONS a new focus is a new choice, as a click's
   EXPECT_FALSE(IsWindowVisible(settingsPage)) << "the about page alone";
+  EXPECT_EQ(background(GetDlgItem(aboutPage, IDC_WEB_LINK)), themed) << "the about page, and the link's rest";
   EXPECT_FALSE(applyEnabled()) << "switching pages is not a change";
   press(IDOK);
   EXPECT_EQ(saver->exitCode(10000), 1);
   EXPECT_EQ(storedSetting("Stars Amount"), 30001u) << "OK on an untouched dialog writes nothing";
-}
-
-// Each frame's check box enables its own dependants only; a disabled control keeps its state, and OK saves it.
-TEST_F(ConfigDialog, ShowStarsAndShowInformationSwitchTheirDependantsWhoseStateOkStillSaves) {
-  writeDefaultSettings({{"Smooth Stars", 0}, {"Texture Quality", 0}});
-  ASSERT_TRUE(open());
-  const auto stars = {IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT}, info = {IDC_SHOW_FPS, IDC_SHOW_TIME};
-  click(IDC_SMOOTH_STARS);  // on, then its frame off
-  click(IDC_SHOW_STARS);
-  EXPECT_EQ(enabled(stars), 0);
-  EXPECT_EQ(enabled(info), 2);
-  click(IDC_SHOW_INFO);
-  EXPECT_EQ(enabled(info), 0);
-  click(IDC_SHOW_STARS);
-  EXPECT_EQ(enabled(stars), 3);
-  click(IDC_SHOW_TIME);  // off, its frame off
-  choose(IDC_QUALITY, 2);
-  press(IDOK);
-  EXPECT_EQ(saver->exitCode(10000), 1);
-  EXPECT_EQ(stored(), (Numbers{1, 1, 1, 10000, 1, 0, 0, 1, 30, 30, 2, 2}));
+  DestroyWindow(foreground);
 }
 
 // Tab and Shift+Tab run through every enabled control of the settings page and the dialog, the tab control among
-// them, whose arrow keys switch the pages. A mouse click on Apply gives it the focus, then disables it: Escape and
-// Return must still end the dialog.
+// them. A mouse click on Apply gives it the focus, then disables it: Escape and
+// Return must still end the dialog; neither then writes anything more (Cancel leaves what Apply wrote).
 TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApply) {
   for (const auto& [ending, code] : {std::pair<BYTE, int>{VK_ESCAPE, 0}, {VK_RETURN, 1}}) {
     ASSERT_TRUE(open());
@@ -181,14 +174,6 @@ TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApp
       EXPECT_EQ(forward.size(), 15u);
       std::rotate(backward.begin(), backward.begin() + 1, backward.end());
       EXPECT_EQ(forward, backward);
-      for (HWND control : {item(IDC_SHOW_EARTH), item(IDC_STARS_AMOUNT), item(IDC_QUALITY), tabs})
-        EXPECT_EQ(std::count(forward.begin(), forward.end(), control), 1) << GetDlgCtrlID(control);
-      key(VK_TAB);  // from OK, past the disabled Apply
-      ASSERT_EQ(focus(), tabs);
-      key(VK_RIGHT);
-      EXPECT_TRUE(IsWindowVisible(aboutPage));
-      key(VK_LEFT);
-      EXPECT_TRUE(IsWindowVisible(settingsPage));
     }
     click(IDC_SHOW_EARTH);
     RECT apply;
@@ -198,20 +183,28 @@ TEST_F(ConfigDialog, TheKeyboardReachesEveryControlAndStillEndsTheDialogAfterApp
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     ASSERT_TRUE(waitUntil([&] { return !applyEnabled(); }, 3000));
     EXPECT_EQ(focus(), ok) << "the disabled Apply had the focus: OK takes it";
+    writeSetting("Show Earth", 7);  // behind the dialog's back
     key(ending);
     EXPECT_EQ(saver->exitCode(5000), code) << "key " << int(ending);
+    EXPECT_EQ(storedSetting("Show Earth"), 7u) << "key " << int(ending);
   }
 }
 
 // The pointer is a hand over the two links, and over other texts the page's own (cursor handles are the other
-// process's, so shapes are told apart by comparison). A click on a link has the shell open its own address, each
-// from its own string: the probe saver logs the call instead.
-TEST_F(ConfigDialog, TheLinksShowTheHandAndOpenTheirOwnAddressesThroughTheShell) {
-  const std::string log = siblingPath("dialog-probe.log");
+// process's, so shapes are told apart by comparison). A click has the shell open the link's own address, the web one
+// through the system's explorer, never an explorer.exe (a probe too) planted beside the downloaded probe, which passes
+// the calls on (Wine's explorer to winebrowser, given no browser or mailer). COM is ready before any click.
+TEST_F(ConfigDialog, TheLinksShowTheHandAndOpenTheirOwnAddressesThroughTheSystemsShellOnly) {
+  const std::string folder = siblingPath("downloads-links"), copy = folder + "\\probe.scr", log = folder + "\\log";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const std::string& name : {copy, folder + "\\explorer.exe"})
+    ASSERT_TRUE(CopyFileA(siblingPath("tavrin_probe.scr").c_str(), name.c_str(), FALSE));
   DeleteFileA(log.c_str());
+  for (const char* program : {"Browsers", "Mailers"}) writeValue("Software\\Wine\\WineBrowser", program, REG_SZ, "", 1);
   saver = std::make_unique<ChildProcess>();
-  ASSERT_TRUE(saver->start("/c", siblingPath("tavrin_probe.scr"), {{"TAVRIN_PROBE_LOG", log}}));
+  ASSERT_TRUE(saver->start("/c", copy, {{"TAVRIN_PROBE_LOG", log}, {"TAVRIN_PROBE_SHELL", "open"}}));
   ASSERT_TRUE(open(nullptr));
+  EXPECT_EQ(linesStartingWith(log, "com "), std::vector<std::string>{"com 6"}) << "apartment-threaded, no OLE1 DDE";
   ASSERT_TRUE(toFront());
   SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
   const auto cursorOver = [&](HWND control, int x = -1) {
@@ -235,8 +228,11 @@ TEST_F(ConfigDialog, TheLinksShowTheHandAndOpenTheirOwnAddressesThroughTheShell)
   }
   waitUntil([&] { return linesStartingWith(log, "shell ").size() == 2; }, 3000);
   EXPECT_EQ(linesStartingWith(log, "shell "),
-            (std::vector<std::string>{"shell open explorer https://visibleearth.nasa.gov/ 1",
+            (std::vector<std::string>{"shell open C:\\windows\\explorer.exe https://visibleearth.nasa.gov/ 1",
                                       "shell open mailto:" + windowText(mail) + " - 1"}));
+  waitUntil([&] { return linesStartingWith(log, "start ").size() > 1; }, 2000);
+  EXPECT_EQ(linesStartingWith(log, "start "), std::vector<std::string>{"start probe.scr"}) << "the planted one ran";
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser");
 }
 
 // With the key unreadable: one message over the dialog, which then shows what the settings hold before any read
@@ -268,31 +264,70 @@ TEST_F(ConfigDialog, WithTheKeyLockedItShowsTheValuesBeforeAnyReadAndAFailedSave
   EXPECT_EQ(boxes, std::vector<std::string>(2, "Failed to open regestry key! over the disabled dialog"));
 }
 
-// A drag is a change only once it ends; Apply writes every value (the key deleted behind the dialog's back), disables
-// itself, and what it wrote stays after Cancel.
-TEST_F(ConfigDialog, ApplyComesWithAChangeWritesAllTwelveValuesDisablesItselfAndSurvivesCancel) {
+// A drag is a change only once it ends; each frame's box enables its own dependants only. Apply writes all (the key
+// deleted behind the dialog's back), a disabled control's state too; a list's choice is a change, which OK saves.
+TEST_F(ConfigDialog, ApplyComesWithAChangeAndWritesAllTwelveValuesTheDependantsFollowTheirBoxAndOkSavesAList) {
   ASSERT_TRUE(open());
   const std::pair<int, int> drags[] = {{IDC_STARS_AMOUNT, 25000}, {IDC_ANIMATION_SPEED, 1}, {IDC_CAMERA_SPEED, 100}};
   for (const auto& [control, to] : drags) {
-    drag(control, 45);
     drag(control, to);
     EXPECT_FALSE(applyEnabled()) << control;
     drag(control, to, TB_ENDTRACK);
     EXPECT_TRUE(applyEnabled()) << control;
-    press(IDC_APPLY);
-    EXPECT_FALSE(applyEnabled()) << control;
+    press(IDC_APPLY);  // and disabled again: the next drag's first check
   }
-  for (int box : {IDC_SHOW_EARTH, IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_FPS}) click(box);
+  const auto stars = {IDC_SMOOTH_STARS, IDC_AMOUNT_LABEL, IDC_STARS_AMOUNT}, info = {IDC_SHOW_FPS, IDC_SHOW_TIME};
+  click(IDC_SHOW_STARS);
+  EXPECT_EQ(enabled(stars), 0);
+  EXPECT_EQ(enabled(info), 2);
+  click(IDC_SHOW_INFO);
+  EXPECT_EQ(enabled(info), 0);
+  click(IDC_SHOW_STARS);
+  EXPECT_EQ(enabled(stars), 3);
+  for (int box : {IDC_SHOW_EARTH, IDC_SMOOTH_STARS, IDC_RANDOM_CAMERA, IDC_SHOW_FPS}) click(box);  // FPS disabled
   choose(IDC_FILTRATION, 0);
-  choose(IDC_QUALITY, 1);
   deleteSettingsKey();
   press(IDC_APPLY);
-  EXPECT_FALSE(applyEnabled());
-  const Numbers applied = {0, 1, 0, 25000, 0, 1, 1, 0, 1, 100, 0, 1};
-  EXPECT_EQ(stored(), applied);
-  press(IDCANCEL);
-  EXPECT_EQ(saver->exitCode(10000), 0);
-  EXPECT_EQ(stored(), applied);
+  EXPECT_EQ(stored(), (Numbers{0, 1, 0, 25000, 0, 0, 1, 0, 1, 100, 0, 2}));
+  choose(IDC_QUALITY, 1);
+  EXPECT_TRUE(applyEnabled()) << "a list's choice";
+  press(IDOK);
+  EXPECT_EQ(saver->exitCode(10000), 1);
+  EXPECT_EQ(storedSetting("Texture Quality"), 1u);
+}
+
+// At the session's display scale (tools/wine-run-dpi.sh: 96, 144 or 192 DPI; Wine stretches nothing, so what is seen
+// is what Windows stretches). The real saver's dialog is unaware of it, laid out as at 96 DPI (read by an unaware
+// thread): the pages in the tab's display area, the picture filling its edge beside the tab control. Without
+// SetThreadDpiAwarenessContext (hidden, as on Windows 7 to 10 before 1607) the picture grows with the dialog.
+class ConfigDialogScale : public ConfigDialog {};
+TEST_F(ConfigDialogScale, UnawareTheDialogIsLaidOutAsAt96DpiAndWithoutThatThePictureGrowsWithIt) {
+  const UINT dpi = std::getenv("TAVRIN_DPI") ? UINT(std::atoi(std::getenv("TAVRIN_DPI"))) : 96;
+  const auto useContext = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  const RECT page = {205, 30, 666, 334};
+  const RECT picture = dpi == 192 ? RECT{0, 0, 330, 800} : dpi == 144 ? RECT{0, 0, 248, 600} : RECT{0, 0, 165, 400};
+  for (const char* program : {"tavrin.scr", "tavrin_probe.scr"}) {
+    const bool unaware = program == std::string("tavrin.scr");
+    saver = std::make_unique<ChildProcess>();
+    ASSERT_TRUE(saver->start("/c", siblingPath(program), {{"TAVRIN_PROBE_HIDE", "SetThreadDpiAwarenessContext"}}));
+    ASSERT_TRUE(open(nullptr));
+    ASSERT_TRUE(useContext &&
+                useContext(unaware ? DPI_AWARENESS_CONTEXT_UNAWARE : DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE));
+    std::vector<RECT> rects(1);  // in the client area: itself, the picture, the tab control, both pages, OK
+    GetClientRect(dialog, &rects[0]);
+    for (HWND window : {GetDlgItem(dialog, 0xFFFF), tabs, settingsPage, aboutPage, GetDlgItem(dialog, IDOK)}) {
+      GetWindowRect(window, &rects.emplace_back());
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rects.back()), 2);
+    }
+    if (unaware) {
+      EXPECT_EQ(rects, (std::vector<RECT>{
+                           {0, 0, 679, 374}, {0, 0, 165, 400}, {203, 8, 670, 338}, page, page, {397, 345, 485, 368}}));
+    } else {
+      EXPECT_EQ(rects[1], picture);
+    }
+    EXPECT_TRUE(rects[1].bottom >= rects[0].bottom && rects[1].right <= rects[2].left) << program;
+  }
 }
 
 }  // namespace

@@ -5,14 +5,17 @@
 //     message box shown while it starts does, logging "start loop" when it begins;
 //   TAVRIN_PROBE=noframes  takes every frame tick away before the scene sees it (still counted): the window shows only
 //     what the system paints;
-//   TAVRIN_PROBE_LOG=<file>  appends "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>" for
-//     every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
+//   TAVRIN_PROBE_LOG=<file>  appends "start <its file name>" when it starts (a copy under another name, planted where
+//     the saver might start it, says so), "spi <action> <uiParam>" for every SystemParametersInfoA call, "query <name>"
+//     for every registry value read, "resource <id>" for every resource looked for, "class cursor <0|1>" for the window
 //     class, "cursor <0|1>" for every SetCursor (0: hidden), "default syscommand <hex>" for every WM_SYSCOMMAND passed
-//     to DefWindowProcA, "shell <verb> <file> <parameters or -> <show>" for every ShellExecuteA (which then opens
-//     nothing), "timer <id> <milliseconds>" for every SetTimer; at the first frame tick "frame 1", then "look <eye x y
-//     z> <centre x y z>" for the first gluLookAt and "points <count> <size> <smooth 0|1>" for every star layer drawn,
-//     and from inside the first SwapBuffers "buffers <double-buffered format 0|1> <draw buffer hex>" and "texture
-//     <width> <height> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
+//     to DefWindowProcA, "com <flags hex>" for every CoInitializeEx found by name and called, "shell <verb> <file>
+//     <parameters or -> <show>" for every ShellExecuteA (which then opens nothing, unless TAVRIN_PROBE_SHELL=open
+//     passes it on), "timer <id> <milliseconds>" for every SetTimer; at the first frame tick "frame 1", then "look <eye
+//     x y z> <centre x y z>" for the first gluLookAt and "points <count> <size> <smooth 0|1>" for every star layer
+//     drawn, and from inside the first SwapBuffers "buffers <double-buffered format 0|1> <draw buffer hex>" and
+//     "texture <width> <height> <luminance 0|1> <min filter hex> <mag filter hex>" for every texture object;
+//   TAVRIN_PROBE_HIDE=<function>  has GetProcAddress answer null for that function, as a Windows without it does;
 //   TAVRIN_FRAME_DUMP=<file>  writes frame TAVRIN_FRAME_DUMP_AT there before presenting it: width, height (ints), the
 //     local time the overlay last read (SYSTEMTIME), B, G, R rows bottom-up (GL in another process's child never
 //     reaches Wine's screen), every tick followed by another at once, so that it comes sooner (the scene counts
@@ -34,7 +37,7 @@
 #include "tools/harness/import_hook_win.h"
 #include "tools/harness/probe_log.h"
 
-static char logPath[MAX_PATH], dumpPath[MAX_PATH], probeModes[64];
+static char logPath[MAX_PATH], dumpPath[MAX_PATH], probeModes[64], hiddenFunction[64];
 static LONG_PTR framesSeen;
 static long dumpFrame, framesPresented;
 static SYSTEMTIME lastTime;
@@ -53,6 +56,9 @@ static HINSTANCE(WINAPI* realShellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR,
 static UINT_PTR(WINAPI* realSetTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
 static void(WINAPI* realLookAt)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
                                 GLdouble);
+static FARPROC(WINAPI* realGetProcAddress)(HMODULE, LPCSTR);
+static HRESULT(WINAPI* realCoInitializeEx)(void*, DWORD);
+static bool shellOpens;
 static GLfloat pointSize;
 
 static bool isFrameTick(const MSG& message) {
@@ -134,10 +140,30 @@ static void WINAPI loggedDrawArrays(GLenum mode, GLint first, GLsizei count) {
   realDrawArrays(mode, first, count);
 }
 
-// Not passed on: a test must not start a browser or a mail program. The result says the shell opened it.
-static HINSTANCE WINAPI loggedShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR, INT show) {
+// Not passed on unless asked: a test must not start a browser or a mail program. The result says the shell opened it.
+static HINSTANCE WINAPI loggedShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder,
+                                           INT show) {
   appendLine(logPath, "shell %s %s %s %d", verb ? verb : "-", file ? file : "-", parameters ? parameters : "-", show);
+  if (shellOpens) return realShellExecute(window, verb, file, parameters, folder, show);
   return reinterpret_cast<HINSTANCE>(33);
+}
+
+static HRESULT WINAPI loggedCoInitializeEx(void* reserved, DWORD flags) {
+  appendLine(logPath, "com %lx", flags);
+  return realCoInitializeEx(reserved, flags);
+}
+
+// The hidden function is missing; CoInitializeEx, found so, is watched.
+static FARPROC WINAPI probedGetProcAddress(HMODULE module, LPCSTR name) {
+  if (IS_INTRESOURCE(name)) return realGetProcAddress(module, name);
+  if (std::strcmp(name, hiddenFunction) == 0) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  const FARPROC found = realGetProcAddress(module, name);
+  if (!found || !logPath[0] || std::strcmp(name, "CoInitializeEx") != 0) return found;
+  std::memcpy(&realCoInitializeEx, &found, sizeof found);
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&loggedCoInitializeEx));
 }
 
 // The window's pixel format as set, and where GL draws.
@@ -208,8 +234,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   harness::delayLoadedImports = delayLoadedDlls;
   GetEnvironmentVariableA("TAVRIN_PROBE", probeModes, sizeof probeModes);
   if (probing("fault")) redirectImport("user32.dll", "GetMessageA", &faultingGetMessage, &realGetMessage);
+  if (GetEnvironmentVariableA("TAVRIN_PROBE_HIDE", hiddenFunction, sizeof hiddenFunction) >= sizeof hiddenFunction)
+    hiddenFunction[0] = '\0';
   if (GetEnvironmentVariableA("TAVRIN_PROBE_LOG", logPath, sizeof logPath) >= sizeof logPath) logPath[0] = '\0';
+  if (hiddenFunction[0] || logPath[0])
+    redirectImport("kernel32.dll", "GetProcAddress", &probedGetProcAddress, &realGetProcAddress);
   if (logPath[0]) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
+    appendLine(logPath, "start %s", std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self);
     redirectImport("user32.dll", "SystemParametersInfoA", &loggedSystemParameters, &realSystemParameters);
     redirectImport("advapi32.dll", "RegQueryValueExA", &loggedQueryValue, &realQueryValue);
     redirectImport("kernel32.dll", "FindResourceA", &loggedFindResource, &realFindResource);
@@ -221,6 +254,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     redirectImport("shell32.dll", "ShellExecuteA", &loggedShellExecute, &realShellExecute);
     redirectImport("user32.dll", "SetTimer", &loggedSetTimer, &realSetTimer);
     redirectImport("glu32.dll", "gluLookAt", &loggedLookAt, &realLookAt);
+    char shell[8] = {};
+    shellOpens =
+        GetEnvironmentVariableA("TAVRIN_PROBE_SHELL", shell, sizeof shell) > 0 && std::strcmp(shell, "open") == 0;
   }
   if (GetEnvironmentVariableA("TAVRIN_FRAME_DUMP", dumpPath, sizeof dumpPath) > 0) {
     char number[16] = {};
