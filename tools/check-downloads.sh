@@ -7,7 +7,8 @@
 # - the zip holds tavrin-<version>/ with CREDITS.txt, LICENSE.txt, README.txt
 #   and tavrin.scr, nothing else, each with the commit's time;
 # - its README.txt is plain text for Notepad: ASCII, CRLF line ends, lines of
-#   at most 78 columns, no Markdown; it names the commit;
+#   at most 78 columns, no Markdown; it names the commit; CREDITS.txt names
+#   the typefaces that ship;
 # - tavrin.scr and the installer name the commit in their product version and
 #   have one CompanyName.
 # The commit is git's HEAD, with "-dirty" when tracked files differ from it,
@@ -54,6 +55,8 @@ if [ -f "$readme" ]; then
   ! grep -n -e '[`|]' -e '\*\*' -e '^#' -e '](' "$readme" >&2 || fail "README.txt: Markdown"
   grep -q -F "$version+$commit" "$readme" || fail "README.txt does not name $version+$commit"
 fi
+[ ! -f "$work/$folder/CREDITS.txt" ] || grep -q "DejaVu Sans Mono Bold and DejaVu Sans," "$work/$folder/CREDITS.txt" ||
+  fail "CREDITS.txt does not name the typefaces tavrin.scr carries"
 for file in "$work/$folder/tavrin.scr" "$setup"; do
   [ -f "$file" ] || continue
   strings -e l "$file" >"$work/strings"
