@@ -4,7 +4,7 @@
 # BUILD_ROOT/release-check, into folders of different names, the second once
 # the first has built; runs make-release.sh in each, compares the saver, the
 # installer, the zip and SHA256SUMS byte for byte, and checks the second set
-# against its SHA256SUMS.
+# against its SHA256SUMS and as check-downloads.sh checks a release.
 set -eu
 mkdir -p "$1"
 build_root=$(cd "$1" && pwd)
@@ -25,5 +25,6 @@ for file in release-tree/tavrin.scr "release/tavrin-setup-$version.exe" "release
   cmp "$work/first/build/$file" "$work/second-clone/build/$file" || status=1
 done
 (cd "$work/second-clone/build/release" && sha256sum -c SHA256SUMS) || status=1
+"$work/second-clone/tools/check-downloads.sh" "$work/second-clone/build/release" || status=1
 [ $status -ne 0 ] || echo "$commit: the same bytes from both clones"
 exit $status

@@ -1,12 +1,10 @@
 // The real tavrin.scr from outside: command lines and exit codes, the full-screen and preview windows and the input
-// that ends them; what a user installs: the installer and uninstaller.
+// that ends them.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -262,72 +260,6 @@ TEST(PlantedDlls, NoneBesideTheSaverIsLoadedAndWithoutOpenGlBothEndAsTheLoaderEn
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\planted.scr");
   DeleteFileA(copy.c_str());
   RemoveDirectoryA(folder.c_str());
-}
-
-class Installer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!exists(setup)) GTEST_SKIP() << "no installer at " << setup << " (makensis was not found at build time)";
-    while (uninstallSilently()) continue;
-  }
-  void TearDown() override {
-    while (uninstallSilently()) continue;
-  }
-
-  static bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-  static std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-  static bool run(const std::string& program, DWORD* code = nullptr) {
-    ChildProcess process;
-    return process.start("/S", program) && process.waitForExit(60000, code);
-  }
-  // The uninstaller returns at once; its copy does the work and removes the folder last.
-  bool uninstallSilently() const {
-    return exists(uninstaller) && run(uninstaller) && waitUntil([&] { return !exists(folder); }, 60000);
-  }
-  static std::string activeSaver() {
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "SCRNSAVE.EXE", RRF_RT_REG_SZ, nullptr, value, &size);
-    return value;
-  }
-  static bool uninstallEntry() {
-    HKEY key = nullptr;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavrin", 0, KEY_READ,
-                  &key);
-    return key && RegCloseKey(key) == ERROR_SUCCESS;
-  }
-
-  const std::string setup = siblingPath("tavrin-setup-" TAVRIN_VERSION_TEXT ".exe");
-  const std::string installed = "C:\\windows\\system32\\tavrin.scr";  // the prefix's 64-bit system folder
-  const std::string folder = "C:\\Program Files\\Tavrin", uninstaller = folder + "\\uninstall.exe";
-};
-
-// Installed twice (as an update is), uninstalled once. The installed saver is the one the other tests prove.
-TEST_F(Installer, SilentInstallMakesTheBuiltSaverTheActiveOneAndUninstallTakesAnySpellingOfItBackButNotTheSettings) {
-  DWORD code = 1234;
-  ASSERT_TRUE(run(setup) && run(setup, &code)) << "not ended in time";
-  ASSERT_EQ(code, 0u);
-  ASSERT_TRUE(exists(installed));
-  EXPECT_TRUE(contents(installed) == contents(saverPath())) << "not the built saver, byte for byte";
-  EXPECT_NE(contents(folder + "\\CREDITS.txt").find("DejaVu"), std::string::npos) << "the font's notice";
-  ASSERT_TRUE(exists(uninstaller));
-  ASSERT_TRUE(uninstallEntry());
-  char shortPath[MAX_PATH] = {};
-  GetShortPathNameA(installed.c_str(), shortPath, MAX_PATH);
-  EXPECT_EQ(activeSaver(), shortPath);
-
-  // Any spelling of the installed file's path is the user's choice of Tavrin.
-  const char spelling[] = "C:/Windows/System32/TAVRIN.SCR";
-  writeValue("Control Panel\\Desktop", "SCRNSAVE.EXE", REG_SZ, spelling, sizeof spelling);
-  writeDefaultSettings();
-  ASSERT_TRUE(uninstallSilently());
-  EXPECT_FALSE(exists(installed));
-  EXPECT_FALSE(uninstallEntry());
-  EXPECT_EQ(activeSaver(), "");
-  EXPECT_EQ(storedSetting("Stars Amount"), 10000u) << "a silent uninstall keeps the settings";
 }
 
 }  // namespace

@@ -1,0 +1,10 @@
+# What a user installs: the installer and the uninstaller, under Wine.
+add_executable(installer_tests "${CMAKE_CURRENT_LIST_DIR}/installer_test.cpp")
+target_link_libraries(installer_tests PRIVATE tavrin_test_support gtest_main)
+target_compile_definitions(installer_tests PRIVATE "TAVRIN_VERSION_TEXT=\"${PROJECT_VERSION}\"")
+add_dependencies(installer_tests tavrin)
+if(TARGET tavrin_installer)
+  add_dependencies(installer_tests tavrin_installer)
+endif()
+tavrin_warnings(installer_tests)
+tavrin_wine_test(NAME wine.release.Package TARGET installer_tests ARGS "--gtest_filter=Installer.*" TIMEOUT 600)
