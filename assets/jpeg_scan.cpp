@@ -31,12 +31,22 @@ struct Bits {
 };
 
 // Once the data or a marker ends, `dry` is set and the buffer runs on zeros.
+// Those sit below the real bits: `zeroBits` of the buffer's valid bits are
+// made up, and a count below it means the scan has decoded some of them.
+// It is looked at only where zeros are added and at the end, off the block
+// loop's path.
 struct Stream {
   const uint8_t* cursor;
   const uint8_t* end;
   uint32_t marker;
   bool dry;
+  uint8_t faults;  // kJpegScan* bits
+  int32_t zeroBits;
 };
+
+inline void noteZerosDecoded(const Bits& bits, Stream& stream) {
+  if (bits.count < stream.zeroBits) stream.faults |= kJpegScanEndedEarly;
+}
 
 inline uint64_t loadBigEndian64(const uint8_t* p) {
 #if defined(__GNUC__)
@@ -59,6 +69,8 @@ inline bool hasByteFF(uint64_t word) {
 Bits refillSlow(Bits bits, Stream& stream) {
   while (bits.count <= 56) {
     if (stream.dry) {
+      noteZerosDecoded(bits, stream);
+      stream.zeroBits = (bits.count < stream.zeroBits ? bits.count : stream.zeroBits) + 64 - bits.count;
       bits.count = 64;
       break;
     }
@@ -129,8 +141,9 @@ int32_t decodeLong(uint64_t buffer, const HuffmanTable& table) {
   return length << 16 | table.huffval[(table.valptr[length] + code - table.mincode[length]) & 0xFF];
 }
 
-inline int32_t decodeLong(Bits& bits, const HuffmanTable& table) {
+inline int32_t decodeLong(Bits& bits, Stream& stream, const HuffmanTable& table) {
   const int32_t result = decodeLong(bits.buffer, table);
+  if (result >> 16 > 16) stream.faults |= kJpegScanBadCode;
   skipBits(bits, result >> 16);
   return result & 0xFF;
 }
@@ -161,7 +174,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
       skipBits(bits, jpeg::entryLength(entry));
       size = jpeg::entrySymbol(entry);
     } else {
-      size = decodeLong(bits, *tables.dc) & 15;
+      size = decodeLong(bits, stream, *tables.dc) & 15;
     }
     if (size != 0) difference = jpeg::extend(takeBits(bits, size), size);
   }
@@ -186,7 +199,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
         skipBits(bits, jpeg::entryLength(entry));
         symbol = jpeg::entrySymbol(entry);
       } else {
-        symbol = decodeLong(bits, *tables.ac);
+        symbol = decodeLong(bits, stream, *tables.ac);
       }
       const int32_t size = symbol & 15;
       if (size == 0) {
@@ -211,7 +224,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
 bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
   if (scan == nullptr || pixels == nullptr || !tablesReady) return false;
   Bits bits{0, 0};
-  Stream stream{scan, scan + bytesLeft, pendingMarker, pendingMarker != 0};
+  Stream stream{scan, scan + bytesLeft, pendingMarker, pendingMarker != 0, 0, 0};
 
   const int32_t size = mcuSize;
   const bool halfChroma = size == 16;
@@ -237,6 +250,8 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
       const int32_t chunk = mcusAcross - first < chunkMcus ? mcusAcross - first : chunkMcus;
       for (int32_t m = 0; m < chunk; ++m) {
         if (restartInterval != 0 && restartsToGo == 0) {
+          noteZerosDecoded(bits, stream);
+          stream.zeroBits = 0;
           bits = Bits{0, 0};
           jpeg::resyncRestart(stream.cursor, stream.end, stream.marker, nextRestart);
           stream.dry = stream.marker != 0;
@@ -271,6 +286,8 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
       }
     }
   }
+  noteZerosDecoded(bits, stream);
+  scanFaultBits |= stream.faults;
   cursor = stream.cursor;
   bytesLeft = int32_t(stream.end - stream.cursor);
   pendingMarker = stream.marker;
