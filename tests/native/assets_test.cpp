@@ -2,12 +2,16 @@
 // input; every picture through both paths, which must agree to the byte), data packs and the glyph atlas.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -442,6 +446,144 @@ TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
     EXPECT_FALSE(readDataPack(bytes.data(), bytes.size(), count, images, &fault)) << bytes.size();
     EXPECT_EQ(expected, fault) << dataPackFaultText(fault);
   }
+}
+
+// 8 x 8; 8 x 16 light above (luma 128 + 100), dark below (128 - 100); 64 x 8 cut inside its scan, or with EOI after
+// a short scan; a scan of one bits, which no code of the test tables begins with.
+const Bytes kGood = picture(8, 8, Bits().mcu(80, 40, -40)), kUpright = picture(8, 16, Bits().mcu(800).mcu(-1600));
+const Bytes kScan = Bits().mcu(800).mcu(-1600).mcu(1600).mcu(-1600).mcu(1600).mcu(-1600).mcu(1600).mcu(-1600).flush();
+const Bytes kCut = join({header(64, 8), Bytes(kScan.begin(), kScan.end() - 6)}), kFilled = join({kCut, kEoi});
+const Bytes kBadCodes = join({header(8, 8), Bits{std::string(256, '1')}.flush(), kEoi});
+
+// The pack tool run as a user runs it in a folder of these files (`limit`: a file-size limit, in 512-byte blocks).
+// Texts are found in their stream ("": it stays empty); a refusal changes no file, and no run leaves a temporary one.
+struct Tool {
+  const std::string dir = TAVRIN_BINARY_DIR "/datapack-tests/";
+  using Case = std::tuple<const char*, int, const char*, const char*>;  // arguments, status, standard output, error
+  Tool() {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "folder");
+    const Bytes two = pack(2, {kGood, kUpright}), count3 = join({{3}, Bytes(two.begin() + 1, two.end())});
+    Bytes overlong = two, first = pack(2, {kFilled, kGood}), second = pack(2, {kGood, kFilled}), empty, noise(64, 63);
+    overlong[5 + kGood.size()] += 1;  // the second image's length one past the end
+    const Bytes codes = pack(1, {kBadCodes}), bmp = {'B', 'M', 0, 0}, old = {'o', 'l', 'd'},
+                earth = readFile(kCorpus + "earth-128x64-pack-picture.jpg");
+    const char* const names[] = {"good.jpg",  "upright.jpg", "cut.jpg",     "filled.jpg", "two.pack", "count3.pack",
+                                 "long.pack", "first.pack",  "second.pack", "codes.pack", "noise",    "empty",
+                                 "a.bmp",     "earth.jpg",   "o.bmp",       "p.pack"};
+    const Bytes* contents[] = {&kGood,  &kUpright, &kCut,  &kFilled, &two, &count3, &overlong, &first,
+                               &second, &codes,    &noise, &empty,   &bmp, &earth,  &old,      &old};
+    for (int i = 0; i < 16; ++i)
+      std::ofstream(dir + names[i], std::ios::binary) << std::string(contents[i]->begin(), contents[i]->end());
+    std::filesystem::create_symlink("good.jpg", dir + "link.jpg");
+    std::filesystem::create_hard_link(dir + "good.jpg", dir + "hard.jpg");
+  }
+  std::map<std::string, Bytes> files() const {
+    std::map<std::string, Bytes> all;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      if (!entry.is_directory()) all[entry.path().filename()] = readFile(entry.path());
+    return all;
+  }
+  void expect(const Case& c, int limit = 0) const {
+    const auto& [args, status, out, err] = c;
+    const auto before = files();
+    const std::string limited = limit ? "ulimit -f " + std::to_string(limit) + "; " : "";
+    const int code = std::system(("cd '" + dir + "' && (" + limited + "exec '" TAVRIN_BINARY_DIR "/datapack' " + args +
+                                  ") >../datapack.out 2>../datapack.err")
+                                     .c_str());
+    const Bytes o = readFile(dir + "../datapack.out"), e = readFile(dir + "../datapack.err");
+    const std::string printed(o.begin(), o.end()), said(e.begin(), e.end());
+    EXPECT_EQ(status, WIFEXITED(code) ? WEXITSTATUS(code) : -1) << args;
+    EXPECT_TRUE(*out ? printed.find(out) != std::string::npos : printed.empty()) << args << "\n" << printed;
+    EXPECT_TRUE(*err ? said.find(err) != std::string::npos : said.empty()) << args << "\n" << said;
+    if (status != 0) EXPECT_TRUE(before == files()) << args << ": the folder changed";
+    for (const auto& [name, bytes] : files()) EXPECT_EQ(std::string::npos, name.find(".datapack-")) << args << name;
+  }
+};
+
+TEST(DatapackTool, NamesTheCauseOfEveryRefusalAndTakesOnlyTheOptionsThatApply) {
+  const Tool::Case cases[] = {
+      {"decode missing.jpg o.bmp", 1, "", "datapack: missing.jpg: no such file\n"},
+      {"decode folder o.bmp", 1, "", "datapack: folder: a directory, not a file\n"},
+      {"decode empty o.bmp", 1, "", "datapack: empty: an empty file\n"},
+      {"decode a.bmp o.bmp", 1, "", "datapack: a.bmp: neither a JPEG nor a pack: it looks like a BMP picture\n"},
+      {"decode good.jpg folder", 1, "", "datapack: folder: a directory: the output must be a file\n"},
+      {"decode count3.pack o.bmp", 1, "", "datapack: count3.pack: count byte 3, but its lengths lay out 2 images\n"},
+      {"verify good.jpg a.bmp noise", 1,
+       "good.jpg: not a pack: it looks like a JPEG picture\na.bmp: not a pack: it looks like a BMP picture\n"
+       "noise: not a pack: its first byte, the count, is 63, not 1 or 2\n",
+       ""},
+      {"verify count3.pack", 1, "count3.pack: count byte 3, but its lengths lay out 2 images\n", ""},
+      {"verify long.pack", 1, "long.pack: a damaged pack: an image runs past the end of the pack\n", ""},
+      {"verify two.pack", 0, "two.pack: image 2: 8 x 16, ", ""},
+      {"build p.pack good.jpg noise", 1, "",
+       "datapack: noise: not a JPEG\ndatapack: p.pack: not written: a picture outside the decoder's subset (--force "
+       "packs it anyway)\n"},
+      {"build p.pack filled.jpg", 1, "", "datapack: filled.jpg: the scan's data ends before the picture does"},
+      {"build --force p.pack noise", 0, "p.pack: 69 bytes, image 1 64 bytes\n",
+       "datapack: noise: warning: not a JPEG\n"},
+      {"build p.pack good.jpg upright.jpg", 0, "p.pack: 1251 bytes, image 1 620 bytes, image 2 622 bytes\n", ""},
+      {"decode --image 2 p.pack o.bmp", 0, "o.bmp: 8 x 16\n", ""},
+      {"decode two.pack o.bmp", 0, "o.bmp: 8 x 8\n", ""},
+      {"decode --image 2 two.pack o.bmp", 0, "o.bmp: 8 x 16\n", ""},
+      {"decode --image x two.pack o.bmp", 2, "",
+       "datapack: --image takes a positive number (1 or 2), not \"x\"\nusage: datapack decode "},
+      {"decode --image 0 two.pack o.bmp", 2, "", "not \"0\""},
+      {"decode --image 3 two.pack o.bmp", 2, "", "datapack: two.pack holds 2 images: there is no image 3\n"},
+      {"decode --image 1 good.jpg o.bmp", 2, "", "datapack: --image picks a picture of a pack, and good.jpg is a JPEG"},
+      {"verify --image 1 two.pack", 2, "",
+       "datapack: verify takes no option --image\nusage: datapack verify PACK...\n"},
+      {"build p.pack", 2, "", "datapack: build takes OUT and one or two pictures\n"},
+      {"decode --help", 0, "usage: datapack build [--force] OUT IN.jpg [IN2.jpg]\n", ""}};
+  const Tool tool;
+  for (const auto& c : cases) tool.expect(c);
+}
+
+// The same file under another spelling, through a symbolic or a hard link, as the output; and a failed write (a
+// file-size limit of 2048 bytes), to a file that is there or not. Without the limit the write replaces the file.
+TEST(DatapackTool, NeverWritesOverAnInputAndAFailedWriteLeavesTheOldFile) {
+  const Tool tool;
+  for (const char* args :
+       {"decode good.jpg good.jpg", "decode good.jpg folder/../good.jpg", "decode link.jpg good.jpg",
+        "decode good.jpg link.jpg", "build hard.jpg good.jpg", "build good.jpg upright.jpg hard.jpg"})
+    tool.expect({args, 1, "", "the same file as the input"});
+  const Tool::Case failed[] = {
+      {"decode earth.jpg o.bmp", 1, "", "datapack: o.bmp: cannot write: File too large; o.bmp is left as it was\n"},
+      {"build p.pack earth.jpg good.jpg", 1, "", "datapack: p.pack: cannot write: File too large; p.pack is left"},
+      {"decode earth.jpg new.bmp", 1, "", "datapack: new.bmp: cannot write: File too large; nothing written\n"}};
+  for (const auto& c : failed) tool.expect(c, 4);
+  tool.expect({"decode earth.jpg o.bmp", 0, "o.bmp: 128 x 64\n", ""});
+  EXPECT_EQ(54u + 128 * 64 * 3, readFile(tool.dir + "o.bmp").size());
+}
+
+// Whatever the decoder had to make up is said as verify says it, in any image of a pack; decode writes nothing then
+// unless told to keep what decoded.
+TEST(DatapackTool, DamagedPicturesAreNeverDecodedInSilence) {
+  const Tool::Case cases[] = {
+      {"decode cut.jpg o.bmp", 1, "",
+       "datapack: cut.jpg: does not end with EOI after the scan\ndatapack: cut.jpg: the scan's data ends before the "
+       "picture does (cut short or damaged): the decoder fills the rest with zero bits\n"},
+      {"decode --plain filled.jpg o.bmp", 1, "",
+       "datapack: o.bmp: not written: the picture is damaged (--keep-damaged"},
+      {"decode --image 2 second.pack o.bmp", 1, "", "datapack: second.pack: image 2: the scan's data ends"},
+      {"verify first.pack", 1, "first.pack: image 1: the scan's data ends", ""},
+      {"verify second.pack", 1, "second.pack: image 2: the scan's data ends", ""},
+      {"verify codes.pack", 1, "codes.pack: image 1: the scan holds codes that no Huffman table has (damaged data)\n",
+       ""},
+      {"decode --keep-damaged cut.jpg o.bmp", 0, "o.bmp: 64 x 8\n", "datapack: cut.jpg: warning: does not end"}};
+  const Tool tool;
+  for (const auto& c : cases) tool.expect(c);
+}
+
+// Rows bottom-up under a positive height: the first row in the file is the picture's bottom.
+TEST(DatapackTool, DecodesIntoABmpThatStandsTheRightWayUp) {
+  const Tool tool;
+  tool.expect({"decode upright.jpg o.bmp", 0, "o.bmp: 8 x 16\n", ""});
+  const Bytes bmp = readFile(tool.dir + "o.bmp");
+  ASSERT_EQ(54u + 16 * 24, bmp.size());
+  EXPECT_EQ((Bytes{8, 0, 0, 0, 16, 0, 0, 0}), Bytes(bmp.begin() + 18, bmp.begin() + 26));  // width, height
+  EXPECT_EQ(Bytes(24, 28), Bytes(bmp.begin() + 54, bmp.begin() + 78));
+  EXPECT_EQ(Bytes(24, 228), Bytes(bmp.end() - 24, bmp.end()));
 }
 
 // The committed atlas: each glyph clear of the next cell; the shipped logo table is the one laid out from it.
