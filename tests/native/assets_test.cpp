@@ -170,37 +170,6 @@ TEST(JpegPixels, DcOnlyBlocksAndColourClamps) {
   }
 }
 
-// One luma block (raw quantisation 1) whose sums reach the transform's multipliers with values large enough that any
-// of its four constants off by one, or a rounding descale, changes samples; they are what libjpeg-turbo's djpeg -dct
-// fast -nosmooth gives for the same stream.
-TEST(JpegPixels, AWorkedBlockThroughTheIntegerTransform) {
-  Bits bits;
-  bits.symbol(false, 0);
-  const std::pair<int, int> coefficients[] = {{2, -136}, {13, -18}, {15, -98}, {16, -51}, {17, -104},
-                                              {20, 120}, {23, 102}, {24, 28},  {29, 26},  {31, -7},
-                                              {33, 127}, {34, -48}, {35, -36}};  // zigzag index, value
-  int previous = 0;
-  for (const auto& [k, value] : coefficients) {
-    bits.symbol(true, (k - previous - 1) << 4 | (32 - __builtin_clz(uint32_t(std::abs(value)))), value);
-    previous = k;
-  }
-  bits.symbol(true, 0x00);
-  const Bytes stream = join({header(8, 8), bits.block(0).block(0).flush(), kEoi});
-  const int expected[64] = {104, 147, 131, 65,  70,  100, 113, 168,  //
-                            28,  102, 138, 120, 126, 102, 45,  50,   //
-                            79,  116, 115, 101, 133, 133, 102, 120,  //
-                            194, 178, 112, 81,  127, 149, 145, 173,  //
-                            122, 121, 82,  91,  148, 140, 93,  84,   //
-                            120, 136, 115, 143, 197, 173, 130, 128,  //
-                            182, 194, 155, 154, 173, 141, 142, 186,  //
-                            117, 155, 145, 155, 157, 108, 121, 186};
-  const Decoded d = decodeBoth(stream);
-  ASSERT_TRUE(d.ok);
-  std::vector<int> samples;  // neutral chroma: every channel is the luma sample
-  for (int i = 0; i < 64; ++i) samples.push_back(d.at(i % 8, i / 8)[1]);
-  EXPECT_EQ(std::vector<int>(expected, expected + 64), samples);
-}
-
 // DC 32767: category 15, fifteen one bits stuffed as 0xFF 0x00; (4 x 32767) >> 5 = 4095, & 1023 = 1023: wrapped, 127.
 TEST(JpegEntropy, ALargestDcWrapsAndZeroRunsEndAtTheBlocksEnd) {
   EXPECT_EQ(127, decodeBoth(picture(8, 8, Bits().mcu(32767))).at(0, 0)[1]);
@@ -407,7 +376,7 @@ TEST(JpegReference, CjpegPicturesMatchLibjpegTurbo) {
   }
 }
 
-// Data packs split by their length fields against the resource size; the count byte is never read.
+// Data packs split by their length fields against the resource size (the tool's tests split and build good ones).
 Bytes pack(uint8_t countByte, const std::vector<Bytes>& images) {
   Bytes out = {countByte};
   for (const Bytes& image : images) {
@@ -417,17 +386,7 @@ Bytes pack(uint8_t countByte, const std::vector<Bytes>& images) {
   return out;
 }
 
-TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
-  for (uint8_t countByte : {0, 1, 2, 255}) {
-    const Bytes two = pack(countByte, {{1, 2, 3, 4, 5}, {9, 8, 7}});
-    PackImage images[2] = {};
-    ASSERT_TRUE(readDataPack(two.data(), two.size(), 2, images)) << int(countByte);
-    // Offsets and lengths of the two images: the second starts at 9 + the first's length.
-    EXPECT_EQ((std::vector<long>{images[0].data - two.data(), images[0].length, images[1].data - two.data(),
-                                 images[1].length}),
-              (std::vector<long>{5, 5, 14, 3}));
-    EXPECT_EQ(pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}}), makeDataPack(images, 2));
-  }
+TEST(DataPack, RefusesPacksThatDoNotAddUp) {
   const Bytes good = pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}});
   Bytes longFirst = good, longSecond = good, extra = good, huge = pack(1, {{1, 2}});
   extra.push_back(0);
