@@ -455,7 +455,9 @@ struct Tool {
     EXPECT_EQ(status, WIFEXITED(code) ? WEXITSTATUS(code) : -1) << args;
     EXPECT_TRUE(*out ? printed.find(out) != std::string::npos : printed.empty()) << args << "\n" << printed;
     EXPECT_TRUE(*err ? said.find(err) != std::string::npos : said.empty()) << args << "\n" << said;
-    if (status != 0) EXPECT_TRUE(before == files()) << args << ": the folder changed";
+    if (status != 0) {
+      EXPECT_TRUE(before == files()) << args << ": the folder changed";
+    }
     for (const auto& [name, bytes] : files()) EXPECT_EQ(std::string::npos, name.find(".datapack-")) << args << name;
   }
 };
