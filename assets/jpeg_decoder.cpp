@@ -15,12 +15,14 @@
 
 namespace {
 
-RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain, JpegMessages messages) {
+RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain, JpegMessages messages, JpegDecodeReport* report) {
   JpegDecoder decoder(messages);
   int32_t width = 0;
   int32_t height = 0;
   int32_t headerLength = 0;
-  if (!decoder.readHeader(data, length, width, height, headerLength)) return nullptr;
+  const bool headerRead = decoder.readHeader(data, length, width, height, headerLength);
+  if (report != nullptr) *report = JpegDecodeReport{decoder.headerFault(), 0};
+  if (!headerRead) return nullptr;
 
   RgbImage* image = new (std::nothrow) RgbImage{width, height, nullptr};
   if (image == nullptr) return nullptr;
@@ -36,17 +38,18 @@ RgbImage* decodeWith(const uint8_t* data, int32_t length, bool plain, JpegMessag
     freeRgbImage(image);
     return nullptr;
   }
+  if (report != nullptr) report->scanFaults = decoder.scanFaults();
   return image;
 }
 
 }  // namespace
 
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages) {
-  return decodeWith(data, length, false, messages);
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages, JpegDecodeReport* report) {
+  return decodeWith(data, length, false, messages, report);
 }
 
-RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages) {
-  return decodeWith(data, length, true, messages);
+RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages, JpegDecodeReport* report) {
+  return decodeWith(data, length, true, messages, report);
 }
 
 void freeRgbImage(RgbImage* image) {
@@ -74,11 +77,14 @@ bool JpegDecoder::decodeImagePlain(const uint8_t* scan, uint8_t* pixels) {
       }
     }
   }
+  if (bitCount < zeroBits) scanFaultBits |= kJpegScanEndedEarly;
   return true;
 }
 
 bool JpegDecoder::decodeMcu(uint8_t* mcuPixelArea) {
   if (restartInterval != 0 && restartsToGo == 0) {
+    if (bitCount < zeroBits) scanFaultBits |= kJpegScanEndedEarly;
+    zeroBits = 0;
     bitCount = 0;  // the padding bits of the interval
     processRestart();
     dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;

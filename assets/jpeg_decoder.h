@@ -30,6 +30,8 @@
 // Safety: no read goes past the given length. A segment that runs past the end
 // is a header failure; the entropy reader feeds zero bits once the data or a
 // marker ends; restart markers that do not come in turn are resynchronised.
+// The saver decodes such a scan to the end without a word; the decoder notes
+// what it had to make up (scanFaults) for the tools that check pictures.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +73,13 @@ enum class JpegHeaderFault : uint8_t {
   missingTable,       // a quantisation or Huffman table the scan needs was never defined
 };
 const char* jpegHeaderFaultText(JpegHeaderFault fault);
+
+// What a scan had to make up, one bit each (both paths note the same):
+// zero bits decoded because the data or a marker ended the scan (or a
+// restart interval) before its last block; a bit pattern that no Huffman
+// table holds, decoded as symbol 0.
+constexpr uint8_t kJpegScanEndedEarly = 1;
+constexpr uint8_t kJpegScanBadCode = 2;
 
 // One DC or AC Huffman table: the DHT contents and the derived decoding limits
 // of T.81 F.16, plus an 8-bit look-ahead for the plain path.
@@ -114,6 +123,7 @@ class JpegDecoder {
   bool decodeImagePlain(const uint8_t* scan, uint8_t* pixels);
 
   JpegHeaderFault headerFault() const { return fault; }
+  uint8_t scanFaults() const { return scanFaultBits; }
   int32_t mcuPixels() const { return mcuSize; }
 
   // The plain path's steps, usable after a successful readHeader.
@@ -180,14 +190,25 @@ class JpegDecoder {
   uint8_t definedHuffman;  // bit i: huffman[i] seen
   bool frameSeen;
   bool tablesReady;  // readHeader succeeded: the tables behind the scan are built
+  uint8_t scanFaultBits;
+  int32_t zeroBits;  // the plain reader's: how many of the bitCount bits at the bottom are made-up zeros
   FastHuffmanTable fastHuffman[4];
   uint16_t guardWeight[2][64];  // the 16-bit IDCT's overflow bound (jpeg_idct.cpp)
 };
 
+// What a decode met, for the tools: why the header was refused, or what the
+// scan had to make up (kJpegScan* bits).
+struct JpegDecodeReport {
+  JpegHeaderFault headerFault = JpegHeaderFault::none;
+  uint8_t scanFaults = 0;
+};
+
 // Decodes a whole picture into a new RgbImage (record and buffer from the
 // heap, nothrow). Null on any failure; a header failure has shown its message.
-RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages = {});
+RgbImage* decodeJpeg(const uint8_t* data, int32_t length, JpegMessages messages = {},
+                     JpegDecodeReport* report = nullptr);
 // The same through the plain path, for tests and tools.
-RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages = {});
+RgbImage* decodeJpegPlain(const uint8_t* data, int32_t length, JpegMessages messages = {},
+                          JpegDecodeReport* report = nullptr);
 // Releases a picture made by decodeJpeg (null is fine).
 void freeRgbImage(RgbImage* image);

@@ -142,11 +142,15 @@ void JpegDecoder::buildHuffmanTable(HuffmanTable& table, FastHuffmanTable& fast,
 
 // Refill to at least 25 bits. Past a marker or the end of the data the
 // stream continues as zero bits, so a damaged scan never reads out of bounds
-// and never stalls.
+// and never stalls. Those zeros sit below the real bits; once fewer bits are
+// left than zeros were added, the scan has decoded some of them.
 void JpegDecoder::fillBitBuffer() {
   while (bitCount < 25) {
     uint32_t byte = 0;
-    if (pendingMarker == 0 && bytesLeft > 0) {
+    if (pendingMarker != 0 || bytesLeft <= 0) {
+      if (bitCount < zeroBits) scanFaultBits |= kJpegScanEndedEarly;
+      zeroBits = (bitCount < zeroBits ? bitCount : zeroBits) + 8;
+    } else {
       byte = *cursor++;
       --bytesLeft;
       if (byte == 0xFF) {
@@ -190,7 +194,10 @@ int32_t JpegDecoder::decodeSlow(const HuffmanTable& table, int32_t length) {
     code = code << 1 | takeBits(1);
     ++length;
   }
-  if (length > 16) return 0;
+  if (length > 16) {
+    scanFaultBits |= kJpegScanBadCode;
+    return 0;
+  }
   // In range for every table the header accepts; the mask only makes that
   // visible to a reader.
   return table.huffval[(table.valptr[length] + code - table.mincode[length]) & 0xFF];

@@ -81,7 +81,9 @@ JpegDecoder::JpegDecoder(JpegMessages messageTarget)
       definedQuant(0),
       definedHuffman(0),
       frameSeen(false),
-      tablesReady(false) {}
+      tablesReady(false),
+      scanFaultBits(0),
+      zeroBits(0) {}
 
 bool JpegDecoder::readHeader(const uint8_t* data, int32_t length, int32_t& widthOut, int32_t& heightOut,
                              int32_t& headerLength) {
@@ -279,6 +281,8 @@ bool JpegDecoder::readRestartInterval() {
 void JpegDecoder::prepareTables() {
   bitCount = 0;
   bitBuffer = 0;
+  zeroBits = 0;
+  scanFaultBits = 0;
   dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;
   buildRangeLimit();
   buildColourTables();

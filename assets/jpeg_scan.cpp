@@ -31,12 +31,22 @@ struct Bits {
 };
 
 // Once the data or a marker ends, `dry` is set and the buffer runs on zeros.
+// Those sit below the real bits: `zeroBits` of the buffer's valid bits are
+// made up, and a count below it means the scan has decoded some of them.
+// It is looked at only where zeros are added and at the end, off the block
+// loop's path.
 struct Stream {
   const uint8_t* cursor;
   const uint8_t* end;
   uint32_t marker;
   bool dry;
+  uint8_t faults;  // kJpegScan* bits
+  int32_t zeroBits;
 };
+
+inline void noteZerosDecoded(const Bits& bits, Stream& stream) {
+  if (bits.count < stream.zeroBits) stream.faults |= kJpegScanEndedEarly;
+}
 
 inline uint64_t loadBigEndian64(const uint8_t* p) {
 #if defined(__GNUC__)
@@ -59,6 +69,8 @@ inline bool hasByteFF(uint64_t word) {
 Bits refillSlow(Bits bits, Stream& stream) {
   while (bits.count <= 56) {
     if (stream.dry) {
+      noteZerosDecoded(bits, stream);
+      stream.zeroBits = (bits.count < stream.zeroBits ? bits.count : stream.zeroBits) + 64 - bits.count;
       bits.count = 64;
       break;
     }
@@ -108,6 +120,15 @@ inline void skipBits(Bits& bits, int32_t n) {
   bits.count -= n;
 }
 
+// Takes the bits of a look-ahead entry. Its length is its low six bits (bits
+// 5 and 6 of an entry stay clear), and a 64-bit shift takes its count modulo
+// 64 on every target, so the entry itself serves as the count: one step less
+// between one code and the next, the chain the block loop waits on.
+inline void skipEntry(Bits& bits, uint32_t entry) {
+  bits.buffer <<= (entry & 63);
+  bits.count -= jpeg::entryLength(entry);
+}
+
 inline int32_t takeBits(Bits& bits, int32_t n) {  // n in 1..16
   const int32_t value = int32_t(peekBits(bits, n));
   skipBits(bits, n);
@@ -115,25 +136,33 @@ inline int32_t takeBits(Bits& bits, int32_t n) {  // n in 1..16
 }
 
 // Codes longer than the look-ahead, by the limits of T.81 F.16 (17 bits and
-// symbol 0 for an invalid code, as on the plain path). Gives the number of
-// bits to take in the high half and the symbol in the low half, so that the
-// bit buffer never has to leave its registers.
-int32_t decodeLong(uint64_t buffer, const HuffmanTable& table) {
+// symbol 0 for an invalid code, as on the plain path, noted in `faults`).
+// Gives the number of bits to take in the high half and the symbol in the low
+// half, so that the bit buffer never has to leave its registers.
+int32_t decodeLong(uint64_t buffer, const HuffmanTable& table, uint8_t& faults) {
   int32_t length = jpeg::kFastBits + 1;
   int32_t code = int32_t(buffer >> (64 - length));
   while (length <= 16 && code > table.maxcode[length]) {
     ++length;
     code = int32_t(buffer >> (64 - length));
   }
-  if (length > 16) return 17 << 16;
+  if (length > 16) {
+    faults |= kJpegScanBadCode;
+    return 17 << 16;
+  }
   return length << 16 | table.huffval[(table.valptr[length] + code - table.mincode[length]) & 0xFF];
 }
 
-inline int32_t decodeLong(Bits& bits, const HuffmanTable& table) {
-  const int32_t result = decodeLong(bits.buffer, table);
+inline int32_t decodeLong(Bits& bits, Stream& stream, const HuffmanTable& table) {
+  const int32_t result = decodeLong(bits.buffer, table, stream.faults);
   skipBits(bits, result >> 16);
   return result & 0xFF;
 }
+
+// The most bits one look-ahead step of the AC loop takes: a code of up to
+// kFastBits, then up to 15 extra bits. A longer code refills to 32 for itself,
+// as the DC step does, so the loop refills less often.
+constexpr int32_t kStepBits = jpeg::kFastBits + 15;
 
 struct BlockTables {
   const FastHuffmanTable* dcFast;
@@ -153,40 +182,41 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
   uint32_t entry = tables.dcFast->entry[peekBits(bits, jpeg::kFastBits)];
   int32_t difference = 0;
   if (jpeg::entryComplete(entry)) {
-    skipBits(bits, jpeg::entryLength(entry));
+    skipEntry(bits, entry);
     difference = jpeg::entryValue(entry);
   } else {
     int32_t size = 0;
     if (entry != 0) {
-      skipBits(bits, jpeg::entryLength(entry));
+      skipEntry(bits, entry);
       size = jpeg::entrySymbol(entry);
     } else {
-      size = decodeLong(bits, *tables.dc) & 15;
+      size = decodeLong(bits, stream, *tables.dc) & 15;
     }
     if (size != 0) difference = jpeg::extend(takeBits(bits, size), size);
   }
   predictor = int32_t(uint32_t(predictor) + uint32_t(difference));
   coefficients[0] = int16_t(predictor);
 
-  if (bits.count < 32) bits = refill(bits, stream);
+  if (bits.count < kStepBits) bits = refill(bits, stream);
   entry = acFast.entry[peekBits(bits, jpeg::kFastBits)];
   if (jpeg::entryComplete(entry) && jpeg::entryAdvance(entry) == 64) {
-    skipBits(bits, jpeg::entryLength(entry));
+    skipEntry(bits, entry);
     return false;
   }
   for (int32_t k = 1;;) {
     int32_t value = 0;
     if (jpeg::entryComplete(entry)) {
-      skipBits(bits, jpeg::entryLength(entry));
+      skipEntry(bits, entry);
       k += jpeg::entryAdvance(entry);
       value = jpeg::entryValue(entry);
     } else {
       int32_t symbol = 0;
       if (entry != 0) {
-        skipBits(bits, jpeg::entryLength(entry));
+        skipEntry(bits, entry);
         symbol = jpeg::entrySymbol(entry);
       } else {
-        symbol = decodeLong(bits, *tables.ac);
+        if (bits.count < 32) bits = refill(bits, stream);
+        symbol = decodeLong(bits, stream, *tables.ac);
       }
       const int32_t size = symbol & 15;
       if (size == 0) {
@@ -200,7 +230,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
     // Zero stores of EOB and ZRL entries land on positions not yet written.
     coefficients[jpeg::naturalOrderWide[k - 1]] = int16_t(value);
     if (k >= 64) break;
-    if (bits.count < 32) bits = refill(bits, stream);
+    if (bits.count < kStepBits) bits = refill(bits, stream);
     entry = acFast.entry[peekBits(bits, jpeg::kFastBits)];
   }
   return true;
@@ -211,7 +241,7 @@ inline bool decodeBlockFast(Bits& bits, Stream& stream, const BlockTables& table
 bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
   if (scan == nullptr || pixels == nullptr || !tablesReady) return false;
   Bits bits{0, 0};
-  Stream stream{scan, scan + bytesLeft, pendingMarker, pendingMarker != 0};
+  Stream stream{scan, scan + bytesLeft, pendingMarker, pendingMarker != 0, 0, 0};
 
   const int32_t size = mcuSize;
   const bool halfChroma = size == 16;
@@ -237,6 +267,8 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
       const int32_t chunk = mcusAcross - first < chunkMcus ? mcusAcross - first : chunkMcus;
       for (int32_t m = 0; m < chunk; ++m) {
         if (restartInterval != 0 && restartsToGo == 0) {
+          noteZerosDecoded(bits, stream);
+          stream.zeroBits = 0;
           bits = Bits{0, 0};
           jpeg::resyncRestart(stream.cursor, stream.end, stream.marker, nextRestart);
           stream.dry = stream.marker != 0;
@@ -271,6 +303,8 @@ bool JpegDecoder::decodeImage(const uint8_t* scan, uint8_t* pixels) {
       }
     }
   }
+  noteZerosDecoded(bits, stream);
+  scanFaultBits |= stream.faults;
   cursor = stream.cursor;
   bytesLeft = int32_t(stream.end - stream.cursor);
   pendingMarker = stream.marker;

@@ -31,10 +31,11 @@ const DepartureText kDepartureTexts[] = {
     {JpegDeparture::notOneScan, "not exactly one scan"},
     {JpegDeparture::scanComponents, "the scan does not hold the three frame components in order"},
     {JpegDeparture::scanTables, "the scan puts a component on other Huffman tables than luma 0, chroma 1"},
+    {JpegDeparture::scanEndsEarly,
+     "the scan's data ends before the picture does (cut short or damaged): the decoder fills the rest with zero bits"},
+    {JpegDeparture::badHuffmanCode, "the scan holds codes that no Huffman table has (damaged data)"},
     {JpegDeparture::notDecodable, "the saver's decoder cannot decode it"},
 };
-
-constexpr int kDepartureCount = int(sizeof kDepartureTexts / sizeof kDepartureTexts[0]);
 
 struct Component {
   uint8_t id;
@@ -48,9 +49,9 @@ class SubsetWalk {
 
   void run();
   bool has(JpegDeparture departure) const { return (found >> int(departure)) & 1; }
+  void note(JpegDeparture departure) { found |= uint32_t(1) << int(departure); }
 
  private:
-  void note(JpegDeparture departure) { found |= uint32_t(1) << int(departure); }
   bool take(size_t count, const uint8_t*& at);
   bool readSegment(const uint8_t*& body, size_t& bodyLength);
   void frame(const uint8_t* body, size_t length, int32_t marker);
@@ -220,13 +221,15 @@ const char* jpegDepartureText(JpegDeparture departure) {
 std::vector<JpegDeparture> checkJpegSubset(const uint8_t* data, size_t length) {
   SubsetWalk walk(data, length);
   walk.run();
-  std::vector<JpegDeparture> departures;
-  for (int32_t i = 0; i < kDepartureCount; ++i) {
-    const JpegDeparture departure = kDepartureTexts[i].departure;
-    if (departure != JpegDeparture::notDecodable && walk.has(departure)) departures.push_back(departure);
-  }
-  RgbImage* image = length <= size_t(INT32_MAX) ? decodeJpeg(data, int32_t(length)) : nullptr;
-  if (image == nullptr) departures.push_back(JpegDeparture::notDecodable);
+  JpegDecodeReport report;
+  RgbImage* image = length <= size_t(INT32_MAX) ? decodeJpeg(data, int32_t(length), {}, &report) : nullptr;
+  if (image == nullptr) walk.note(JpegDeparture::notDecodable);
+  if (report.scanFaults & kJpegScanEndedEarly) walk.note(JpegDeparture::scanEndsEarly);
+  if (report.scanFaults & kJpegScanBadCode) walk.note(JpegDeparture::badHuffmanCode);
   freeRgbImage(image);
+  std::vector<JpegDeparture> departures;
+  for (const DepartureText& entry : kDepartureTexts) {
+    if (walk.has(entry.departure)) departures.push_back(entry.departure);
+  }
   return departures;
 }

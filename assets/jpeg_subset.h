@@ -4,7 +4,8 @@
 // 1 x 1, Y with quantisation table 0 and Cb, Cr with table 1, each DQT table in its own
 // segment with 8-bit entries, the four Huffman tables DC 0, AC 0, DC 1, AC 1,
 // no restart interval, one scan with all three components (luma on tables
-// 0, chroma on tables 1), SOI first and EOI last, and the decoder decodes it.
+// 0, chroma on tables 1), SOI first and EOI last, and the decoder decodes it
+// to its last block from the scan's own data.
 //
 // The decoder itself accepts more than this (and decodes some of it wrongly);
 // this check is for the tools that build and verify the data packs, so it
@@ -35,6 +36,8 @@ enum class JpegDeparture : uint8_t {
   notOneScan,           // no scan, or more than one
   scanComponents,       // a scan without exactly the three frame components
   scanTables,           // a scan component on other Huffman tables than luma 0 / chroma 1
+  scanEndsEarly,        // the scan's data ends, or a marker comes, before its last block: the decoder fills with zeros
+  badHuffmanCode,       // the scan holds a bit pattern that no Huffman table has: damaged data
   notDecodable,         // the saver's decoder refuses the stream
 };
 const char* jpegDepartureText(JpegDeparture departure);

@@ -68,6 +68,7 @@ int main() {
   const int32_t stride = rgbImageStride(width);
   std::vector<uint8_t> ours(size_t(stride) * size_t(height), 0);
   std::printf("lunar map %d x %d, %d bytes of JPEG, %d rounds\n", width, height, moon.length, kRounds);
+  std::printf("built with %s\n", TAVRIN_BENCH_BUILD);
 
   std::vector<double> oursTimes;
 #if defined(TAVRIN_HAVE_TURBOJPEG)

@@ -1,4 +1,5 @@
-// decodeJpeg on arbitrary bytes: in bounds, and the fast path gives exactly the plain path's pixels or fails with it.
+// decodeJpeg on arbitrary bytes: in bounds, and the fast path gives exactly the plain path's pixels and notes what it
+// made up alike, or fails with it.
 // Pictures above 16,384 pixels are skipped after the header: their cost is size, not new code.
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (int64_t(width) * height > (1 << 14)) return 0;
     if (start < 0 || size_t(start) > size) __builtin_trap();
   }
-  RgbImage* fast = decodeJpeg(data, int32_t(size));
-  RgbImage* plain = decodeJpegPlain(data, int32_t(size));
-  if ((fast == nullptr) != (plain == nullptr)) __builtin_trap();
+  JpegDecodeReport fastReport, plainReport;
+  RgbImage* fast = decodeJpeg(data, int32_t(size), {}, &fastReport);
+  RgbImage* plain = decodeJpegPlain(data, int32_t(size), {}, &plainReport);
+  if ((fast == nullptr) != (plain == nullptr) || fastReport.scanFaults != plainReport.scanFaults) __builtin_trap();
   for (int32_t row = 0; fast != nullptr && row < fast->height; ++row) {  // rows without their padding
     const size_t at = size_t(row) * size_t(rgbImageStride(fast->width));
     if (std::memcmp(fast->pixels + at, plain->pixels + at, size_t(3 * fast->width)) != 0) __builtin_trap();

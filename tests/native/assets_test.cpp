@@ -2,12 +2,16 @@
 // input; every picture through both paths, which must agree to the byte), data packs and the glyph atlas.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -108,6 +112,7 @@ struct Decoded {
   bool ok = false;
   int32_t width = 0, height = 0;
   Bytes pixels;
+  uint8_t scanFaults = 0;
   const uint8_t* at(int x, int y) const {  // y from the top
     return pixels.data() + size_t(height - 1 - y) * size_t(rgbImageStride(width)) + size_t(3 * x);
   }
@@ -129,9 +134,13 @@ Decoded decodeBoth(const Bytes& stream, uint8_t fill = 0xA5) {
   }
   EXPECT_EQ(out[1].ok, out[0].ok) << "the fast path decodes what the plain one does";
   EXPECT_TRUE(out[0].pixels == out[1].pixels) << "the fast path differs from the plain one";
-  RgbImage* image = decodeJpeg(exact.data(), int32_t(exact.size()));
+  JpegDecodeReport fast, plain;
+  RgbImage* image = decodeJpeg(exact.data(), int32_t(exact.size()), {}, &fast);
+  freeRgbImage(decodeJpegPlain(exact.data(), int32_t(exact.size()), {}, &plain));
   EXPECT_EQ(out[1].ok, image != nullptr);
+  EXPECT_EQ(plain.scanFaults, fast.scanFaults) << "the paths differ in what they made up";
   freeRgbImage(image);
+  out[1].scanFaults = fast.scanFaults;
   return out[1];
 }
 
@@ -159,37 +168,6 @@ TEST(JpegPixels, DcOnlyBlocksAndColourClamps) {
     ASSERT_TRUE(d.ok);
     EXPECT_EQ((std::vector<int>{b, g, r}), std::vector<int>(d.at(7, 7), d.at(7, 7) + 3)) << "Y " << y << " q " << quant;
   }
-}
-
-// One luma block (raw quantisation 1) whose sums reach the transform's multipliers with values large enough that any
-// of its four constants off by one, or a rounding descale, changes samples; they are what libjpeg-turbo's djpeg -dct
-// fast -nosmooth gives for the same stream.
-TEST(JpegPixels, AWorkedBlockThroughTheIntegerTransform) {
-  Bits bits;
-  bits.symbol(false, 0);
-  const std::pair<int, int> coefficients[] = {{2, -136}, {13, -18}, {15, -98}, {16, -51}, {17, -104},
-                                              {20, 120}, {23, 102}, {24, 28},  {29, 26},  {31, -7},
-                                              {33, 127}, {34, -48}, {35, -36}};  // zigzag index, value
-  int previous = 0;
-  for (const auto& [k, value] : coefficients) {
-    bits.symbol(true, (k - previous - 1) << 4 | (32 - __builtin_clz(uint32_t(std::abs(value)))), value);
-    previous = k;
-  }
-  bits.symbol(true, 0x00);
-  const Bytes stream = join({header(8, 8), bits.block(0).block(0).flush(), kEoi});
-  const int expected[64] = {104, 147, 131, 65,  70,  100, 113, 168,  //
-                            28,  102, 138, 120, 126, 102, 45,  50,   //
-                            79,  116, 115, 101, 133, 133, 102, 120,  //
-                            194, 178, 112, 81,  127, 149, 145, 173,  //
-                            122, 121, 82,  91,  148, 140, 93,  84,   //
-                            120, 136, 115, 143, 197, 173, 130, 128,  //
-                            182, 194, 155, 154, 173, 141, 142, 186,  //
-                            117, 155, 145, 155, 157, 108, 121, 186};
-  const Decoded d = decodeBoth(stream);
-  ASSERT_TRUE(d.ok);
-  std::vector<int> samples;  // neutral chroma: every channel is the luma sample
-  for (int i = 0; i < 64; ++i) samples.push_back(d.at(i % 8, i / 8)[1]);
-  EXPECT_EQ(std::vector<int>(expected, expected + 64), samples);
 }
 
 // DC 32767: category 15, fifteen one bits stuffed as 0xFF 0x00; (4 x 32767) >> 5 = 4095, & 1023 = 1023: wrapped, 127.
@@ -235,6 +213,7 @@ TEST(JpegEntropy, RestartIntervalsResetThePredictorsAndResynchronise) {
     for (char c : markers + " ")
       stream = join({stream, c == ' ' ? intervals[next++] : c == '-' ? Bytes() : Bytes{0xFF, uint8_t(0xD0 + c - '0')}});
     const Decoded d = decodeBoth(join({stream, kEoi}));
+    EXPECT_EQ(grey.empty() ? 0 : kJpegScanEndedEarly, d.scanFaults);
     for (int m = 0; m < 40; ++m)
       EXPECT_EQ(grey.find(char('0' + m / 4)) != std::string::npos ? 128 : 128 + 8 * (1 + m % 7), d.at(8 * m, 0)[1])
           << m;
@@ -271,7 +250,7 @@ TEST(JpegMarkers, SegmentOrdersAndShapesThatDecodeAlikeAndTheirDepartures) {
       {"zeros after EOI", join({kSoi, p.body(), Bytes(4, 0)}), true, {D::noEoi}},
       {"DRI", join({kSoi, p.q0, p.q1, p.frame, kHuffman, segment(0xDD, {0, 4}), p.tail}), true, {D::restartInterval}},
       {"tables swapped", join({kSoi, dqt({{0, 3}, {1, 2}}), p.frame, kHuffman, p.tail}), false, {D::sharedDqtSegment}},
-      {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne}},
+      {"4:2:0", join({kSoi, p.q0, p.q1, sof(8, 8, 0x22), kHuffman, p.tail}), false, {D::notOneByOne, D::scanEndsEarly}},
       {"width 6", join({kSoi, p.q0, p.q1, sof(6, 8), kHuffman, p.tail}), false, {D::widthNotMultipleOf4}},
       // The table is the selector's low nibble; the high one (precision) is not read, entries are single bytes.
       {"precision nibble",
@@ -397,7 +376,7 @@ TEST(JpegReference, CjpegPicturesMatchLibjpegTurbo) {
   }
 }
 
-// Data packs split by their length fields against the resource size; the count byte is never read.
+// Data packs split by their length fields against the resource size (the tool's tests split and build good ones).
 Bytes pack(uint8_t countByte, const std::vector<Bytes>& images) {
   Bytes out = {countByte};
   for (const Bytes& image : images) {
@@ -407,17 +386,7 @@ Bytes pack(uint8_t countByte, const std::vector<Bytes>& images) {
   return out;
 }
 
-TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
-  for (uint8_t countByte : {0, 1, 2, 255}) {
-    const Bytes two = pack(countByte, {{1, 2, 3, 4, 5}, {9, 8, 7}});
-    PackImage images[2] = {};
-    ASSERT_TRUE(readDataPack(two.data(), two.size(), 2, images)) << int(countByte);
-    // Offsets and lengths of the two images: the second starts at 9 + the first's length.
-    EXPECT_EQ((std::vector<long>{images[0].data - two.data(), images[0].length, images[1].data - two.data(),
-                                 images[1].length}),
-              (std::vector<long>{5, 5, 14, 3}));
-    EXPECT_EQ(pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}}), makeDataPack(images, 2));
-  }
+TEST(DataPack, RefusesPacksThatDoNotAddUp) {
   const Bytes good = pack(2, {{1, 2, 3, 4, 5}, {9, 8, 7}});
   Bytes longFirst = good, longSecond = good, extra = good, huge = pack(1, {{1, 2}});
   extra.push_back(0);
@@ -436,6 +405,146 @@ TEST(DataPack, SplitsWhateverTheCountByteAndRefusesPacksThatDoNotAddUp) {
     EXPECT_FALSE(readDataPack(bytes.data(), bytes.size(), count, images, &fault)) << bytes.size();
     EXPECT_EQ(expected, fault) << dataPackFaultText(fault);
   }
+}
+
+// 8 x 8; 8 x 16 light above (luma 128 + 100), dark below (128 - 100); 64 x 8 cut inside its scan, or with EOI after
+// a short scan; a scan of one bits, which no code of the test tables begins with.
+const Bytes kGood = picture(8, 8, Bits().mcu(80, 40, -40)), kUpright = picture(8, 16, Bits().mcu(800).mcu(-1600));
+const Bytes kScan = Bits().mcu(800).mcu(-1600).mcu(1600).mcu(-1600).mcu(1600).mcu(-1600).mcu(1600).mcu(-1600).flush();
+const Bytes kCut = join({header(64, 8), Bytes(kScan.begin(), kScan.end() - 6)}), kFilled = join({kCut, kEoi});
+const Bytes kBadCodes = join({header(8, 8), Bits{std::string(256, '1')}.flush(), kEoi});
+
+// The pack tool run as a user runs it in a folder of these files (`limit`: a file-size limit, in 512-byte blocks).
+// Texts are found in their stream ("": it stays empty); a refusal changes no file, and no run leaves a temporary one.
+struct Tool {
+  const std::string dir = TAVRIN_BINARY_DIR "/datapack-tests/";
+  using Case = std::tuple<const char*, int, const char*, const char*>;  // arguments, status, standard output, error
+  Tool() {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "folder");
+    const Bytes two = pack(2, {kGood, kUpright}), count3 = join({{3}, Bytes(two.begin() + 1, two.end())});
+    Bytes overlong = two, first = pack(2, {kFilled, kGood}), second = pack(2, {kGood, kFilled}), empty, noise(64, 63);
+    overlong[5 + kGood.size()] += 1;  // the second image's length one past the end
+    const Bytes codes = pack(1, {kBadCodes}), bmp = {'B', 'M', 0, 0}, old = {'o', 'l', 'd'},
+                earth = readFile(kCorpus + "earth-128x64-pack-picture.jpg");
+    const char* const names[] = {"good.jpg",  "upright.jpg", "cut.jpg",     "filled.jpg", "two.pack", "count3.pack",
+                                 "long.pack", "first.pack",  "second.pack", "codes.pack", "noise",    "empty",
+                                 "a.bmp",     "earth.jpg",   "o.bmp",       "p.pack"};
+    const Bytes* contents[] = {&kGood,  &kUpright, &kCut,  &kFilled, &two, &count3, &overlong, &first,
+                               &second, &codes,    &noise, &empty,   &bmp, &earth,  &old,      &old};
+    for (int i = 0; i < 16; ++i)
+      std::ofstream(dir + names[i], std::ios::binary) << std::string(contents[i]->begin(), contents[i]->end());
+    std::filesystem::create_symlink("good.jpg", dir + "link.jpg");
+    std::filesystem::create_hard_link(dir + "good.jpg", dir + "hard.jpg");
+  }
+  std::map<std::string, Bytes> files() const {
+    std::map<std::string, Bytes> all;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      if (!entry.is_directory()) all[entry.path().filename()] = readFile(entry.path());
+    return all;
+  }
+  void expect(const Case& c, int limit = 0) const {
+    const auto& [args, status, out, err] = c;
+    const auto before = files();
+    const std::string limited = limit ? "ulimit -f " + std::to_string(limit) + "; " : "";
+    const int code = std::system(("cd '" + dir + "' && (" + limited + "exec '" TAVRIN_BINARY_DIR "/datapack' " + args +
+                                  ") >../datapack.out 2>../datapack.err")
+                                     .c_str());
+    const Bytes o = readFile(dir + "../datapack.out"), e = readFile(dir + "../datapack.err");
+    const std::string printed(o.begin(), o.end()), said(e.begin(), e.end());
+    EXPECT_EQ(status, WIFEXITED(code) ? WEXITSTATUS(code) : -1) << args;
+    EXPECT_TRUE(*out ? printed.find(out) != std::string::npos : printed.empty()) << args << "\n" << printed;
+    EXPECT_TRUE(*err ? said.find(err) != std::string::npos : said.empty()) << args << "\n" << said;
+    if (status != 0) {
+      EXPECT_TRUE(before == files()) << args << ": the folder changed";
+    }
+    for (const auto& [name, bytes] : files()) EXPECT_EQ(std::string::npos, name.find(".datapack-")) << args << name;
+  }
+};
+
+TEST(DatapackTool, NamesTheCauseOfEveryRefusalAndTakesOnlyTheOptionsThatApply) {
+  const Tool::Case cases[] = {
+      {"decode missing.jpg o.bmp", 1, "", "datapack: missing.jpg: no such file\n"},
+      {"decode folder o.bmp", 1, "", "datapack: folder: a directory, not a file\n"},
+      {"decode empty o.bmp", 1, "", "datapack: empty: an empty file\n"},
+      {"decode a.bmp o.bmp", 1, "", "datapack: a.bmp: neither a JPEG nor a pack: it looks like a BMP picture\n"},
+      {"decode good.jpg folder", 1, "", "datapack: folder: a directory: the output must be a file\n"},
+      {"decode count3.pack o.bmp", 1, "", "datapack: count3.pack: count byte 3, but its lengths lay out 2 images\n"},
+      {"verify good.jpg a.bmp noise", 1,
+       "good.jpg: not a pack: it looks like a JPEG picture\na.bmp: not a pack: it looks like a BMP picture\n"
+       "noise: not a pack: its first byte, the count, is 63, not 1 or 2\n",
+       ""},
+      {"verify count3.pack", 1, "count3.pack: count byte 3, but its lengths lay out 2 images\n", ""},
+      {"verify long.pack", 1, "long.pack: a damaged pack: an image runs past the end of the pack\n", ""},
+      {"verify two.pack", 0, "two.pack: image 2: 8 x 16, ", ""},
+      {"build p.pack good.jpg noise", 1, "",
+       "datapack: noise: not a JPEG\ndatapack: p.pack: not written: a picture outside the decoder's subset (--force "
+       "packs it anyway)\n"},
+      {"build p.pack filled.jpg", 1, "", "datapack: filled.jpg: the scan's data ends before the picture does"},
+      {"build --force p.pack noise", 0, "p.pack: 69 bytes, image 1 64 bytes\n",
+       "datapack: noise: warning: not a JPEG\n"},
+      {"build p.pack good.jpg upright.jpg", 0, "p.pack: 1251 bytes, image 1 620 bytes, image 2 622 bytes\n", ""},
+      {"decode --image 2 p.pack o.bmp", 0, "o.bmp: 8 x 16\n", ""},
+      {"decode two.pack o.bmp", 0, "o.bmp: 8 x 8\n", ""},
+      {"decode --image 2 two.pack o.bmp", 0, "o.bmp: 8 x 16\n", ""},
+      {"decode --image x two.pack o.bmp", 2, "",
+       "datapack: --image takes a positive number (1 or 2), not \"x\"\nusage: datapack decode "},
+      {"decode --image 0 two.pack o.bmp", 2, "", "not \"0\""},
+      {"decode --image 3 two.pack o.bmp", 2, "", "datapack: two.pack holds 2 images: there is no image 3\n"},
+      {"decode --image 1 good.jpg o.bmp", 2, "", "datapack: --image picks a picture of a pack, and good.jpg is a JPEG"},
+      {"verify --image 1 two.pack", 2, "",
+       "datapack: verify takes no option --image\nusage: datapack verify PACK...\n"},
+      {"build p.pack", 2, "", "datapack: build takes OUT and one or two pictures\n"},
+      {"decode --help", 0, "usage: datapack build [--force] OUT IN.jpg [IN2.jpg]\n", ""}};
+  const Tool tool;
+  for (const auto& c : cases) tool.expect(c);
+}
+
+// The same file under another spelling, through a symbolic or a hard link, as the output; and a failed write (a
+// file-size limit of 2048 bytes), to a file that is there or not. Without the limit the write replaces the file.
+TEST(DatapackTool, NeverWritesOverAnInputAndAFailedWriteLeavesTheOldFile) {
+  const Tool tool;
+  for (const char* args :
+       {"decode good.jpg good.jpg", "decode good.jpg folder/../good.jpg", "decode link.jpg good.jpg",
+        "decode good.jpg link.jpg", "build hard.jpg good.jpg", "build good.jpg upright.jpg hard.jpg"})
+    tool.expect({args, 1, "", "the same file as the input"});
+  const Tool::Case failed[] = {
+      {"decode earth.jpg o.bmp", 1, "", "datapack: o.bmp: cannot write: File too large; o.bmp is left as it was\n"},
+      {"build p.pack earth.jpg good.jpg", 1, "", "datapack: p.pack: cannot write: File too large; p.pack is left"},
+      {"decode earth.jpg new.bmp", 1, "", "datapack: new.bmp: cannot write: File too large; nothing written\n"}};
+  for (const auto& c : failed) tool.expect(c, 4);
+  tool.expect({"decode earth.jpg o.bmp", 0, "o.bmp: 128 x 64\n", ""});
+  EXPECT_EQ(54u + 128 * 64 * 3, readFile(tool.dir + "o.bmp").size());
+}
+
+// Whatever the decoder had to make up is said as verify says it, in any image of a pack; decode writes nothing then
+// unless told to keep what decoded.
+TEST(DatapackTool, DamagedPicturesAreNeverDecodedInSilence) {
+  const Tool::Case cases[] = {
+      {"decode cut.jpg o.bmp", 1, "",
+       "datapack: cut.jpg: does not end with EOI after the scan\ndatapack: cut.jpg: the scan's data ends before the "
+       "picture does (cut short or damaged): the decoder fills the rest with zero bits\n"},
+      {"decode --plain filled.jpg o.bmp", 1, "",
+       "datapack: o.bmp: not written: the picture is damaged (--keep-damaged"},
+      {"decode --image 2 second.pack o.bmp", 1, "", "datapack: second.pack: image 2: the scan's data ends"},
+      {"verify first.pack", 1, "first.pack: image 1: the scan's data ends", ""},
+      {"verify second.pack", 1, "second.pack: image 2: the scan's data ends", ""},
+      {"verify codes.pack", 1, "codes.pack: image 1: the scan holds codes that no Huffman table has (damaged data)\n",
+       ""},
+      {"decode --keep-damaged cut.jpg o.bmp", 0, "o.bmp: 64 x 8\n", "datapack: cut.jpg: warning: does not end"}};
+  const Tool tool;
+  for (const auto& c : cases) tool.expect(c);
+}
+
+// Rows bottom-up under a positive height: the first row in the file is the picture's bottom.
+TEST(DatapackTool, DecodesIntoABmpThatStandsTheRightWayUp) {
+  const Tool tool;
+  tool.expect({"decode upright.jpg o.bmp", 0, "o.bmp: 8 x 16\n", ""});
+  const Bytes bmp = readFile(tool.dir + "o.bmp");
+  ASSERT_EQ(54u + 16 * 24, bmp.size());
+  EXPECT_EQ((Bytes{8, 0, 0, 0, 16, 0, 0, 0}), Bytes(bmp.begin() + 18, bmp.begin() + 26));  // width, height
+  EXPECT_EQ(Bytes(24, 28), Bytes(bmp.begin() + 54, bmp.begin() + 78));
+  EXPECT_EQ(Bytes(24, 228), Bytes(bmp.end() - 24, bmp.end()));
 }
 
 // The committed atlas: each glyph clear of the next cell; the shipped logo table is the one laid out from it.
