@@ -37,7 +37,10 @@ extern const uint16_t aanScale[64];
 //             symbol; the caller reads the extra bits itself.
 //   0:        the code is longer than kFastBits: decode it bit by bit.
 // Layout, written here only: bits 0..4 length, bit 7 complete, bits 8..15
-// advance (complete) or symbol, bits 16..31 value.
+// advance (complete) or symbol, bits 16..31 value. Bit 5 stays clear, so the
+// low six bits are the length too: a 64-bit shift by entryShift takes the
+// entry's bits one step sooner than by entryLength, on the chain from one
+// code to the next.
 constexpr int kFastBits = 10;
 constexpr uint32_t kFastComplete = 0x80;
 
@@ -46,6 +49,7 @@ inline uint32_t makeCompleteEntry(int32_t length, int32_t advance, int32_t value
 }
 inline uint32_t makeSymbolEntry(int32_t length, int32_t symbol) { return uint32_t(length) | (uint32_t(symbol) << 8); }
 inline int32_t entryLength(uint32_t entry) { return int32_t(entry & 31); }
+inline uint32_t entryShift(uint32_t entry) { return entry & 63; }
 inline bool entryComplete(uint32_t entry) { return (entry & kFastComplete) != 0; }
 inline int32_t entryAdvance(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
 inline int32_t entrySymbol(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }

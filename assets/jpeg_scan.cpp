@@ -120,12 +120,9 @@ inline void skipBits(Bits& bits, int32_t n) {
   bits.count -= n;
 }
 
-// Takes the bits of a look-ahead entry. Its length is its low six bits (bits
-// 5 and 6 of an entry stay clear), and a 64-bit shift takes its count modulo
-// 64 on every target, so the entry itself serves as the count: one step less
-// between one code and the next, the chain the block loop waits on.
+// Takes the bits of a look-ahead entry: the chain the block loop waits on.
 inline void skipEntry(Bits& bits, uint32_t entry) {
-  bits.buffer <<= (entry & 63);
+  bits.buffer <<= jpeg::entryShift(entry);
   bits.count -= jpeg::entryLength(entry);
 }
 
