@@ -230,8 +230,8 @@ Texts texts(const OverlayLayout& layout) {
   return out;
 }
 
-OverlayLayout frameWith(bool logo, bool info, bool fps, bool time, IntroBanner& banner) {
-  return layOutOverlay({logo, info, fps, time}, {1024, 768, 0.0f, {2006, 3, 0, 5, 9, 5, 3, 7}}, banner);
+OverlayLayout frameWith(bool info, bool fps, bool time, IntroBanner& banner) {
+  return layOutOverlay({false, info, fps, time}, {1024, 768, 0.0f, {2006, 3, 0, 5, 9, 5, 3, 7}}, banner);
 }
 
 TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
@@ -254,7 +254,7 @@ TEST(Overlay, SphereAnglesAtSpeed30AndTheBannerTimelineOnA1024PixelScreen) {
             (std::vector<std::int32_t>{x[1], x[1113], x[2114], x[3147]}));
   for (int i = 1114; i <= 2113; ++i) ASSERT_EQ(10, x[size_t(i)]) << i;
   EXPECT_EQ(-1024, advanceBanner(banner, 1024));  // gone for good
-  EXPECT_TRUE(texts(frameWith(false, true, false, false, banner)).empty());
+  EXPECT_TRUE(texts(frameWith(true, false, false, banner)).empty());
 }
 
 // The nearest whole factor of DPI / 96, halves rounding up; nothing a system reports makes it 0 or overflows.
@@ -267,9 +267,9 @@ TEST(Overlay, DisplayScaleIsTheNearestWholeFactor) {
 
 TEST(Overlay, WithoutInfoNeitherFrameRateNorClockAndTheBannerWaits) {
   IntroBanner banner;
-  EXPECT_TRUE(texts(frameWith(false, false, true, true, banner)).empty()) << "FPS or time without info: nothing";
+  EXPECT_TRUE(texts(frameWith(false, true, true, banner)).empty()) << "FPS or time without info: nothing";
   EXPECT_FALSE(banner.bannerPlaced) << "the banner moves only in frames that draw it";
-  EXPECT_EQ((Texts{"ORVANE - TAVRIN", "Moon: USGS  Earth: NASA"}), texts(frameWith(false, true, false, false, banner)));
+  EXPECT_EQ((Texts{"ORVANE - TAVRIN", "Moon: USGS  Earth: NASA"}), texts(frameWith(true, false, false, banner)));
 }
 
 // Text, shadow x, y, colour x, y and colour of each item, pixels from the lower-left corner of a 1024 x 768 screen.
@@ -293,7 +293,7 @@ TEST(Overlay, EachTextsShadowAndColourCopyStandWhereTheyBelongTopToBottom) {
                                     {"09:05:03:007", 820, 743, 821, 742, 0.8f, 0.8f, 0.8f},
                                     {"05.03.2006", 853, 711, 854, 710, 0.8f, 0.8f, 0.8f},
                                     {"SUNDAY", 916, 727, 917, 726, 0.5f, 0.5f, 0.9f}};
-  EXPECT_EQ(info, placed(frameWith(false, true, true, true, banner)));
+  EXPECT_EQ(info, placed(frameWith(true, true, true, banner)));
   // Each day's name ends 12 pixels from the edge, Wednesday's the longest; a day outside 0..6 has none.
   const std::tuple<int, const char*, int> days[] = {{-1, "", 1012},      {0, "SUNDAY", 916},    {1, "MONDAY", 916},
                                                     {2, "TUESDAY", 900}, {3, "WEDNESDAY", 868}, {4, "THURSDAY", 884},
